@@ -1,0 +1,44 @@
+# Top-level commands. `make test` and `make demo` do all the set-up on a fresh Debian machine.
+BUILD      ?= build
+BUILD_SAN  ?= build-sanitize
+JOBS       ?= $(shell nproc)
+CMAKE_GEN  := -G Ninja
+WERROR     ?= ON
+
+.PHONY: all deps build build-sanitize test test-fast test-sanitize demo install clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQEL_WERROR=$(WERROR)
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+$(BUILD_SAN)/build.ninja:
+	cmake -S . -B $(BUILD_SAN) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DQEL_WERROR=$(WERROR) -DQEL_SANITIZE=ON
+
+build-sanitize: deps $(BUILD_SAN)/build.ninja
+	cmake --build $(BUILD_SAN) -j $(JOBS)
+
+# Every test, in the normal build and again under AddressSanitizer and UBSan.
+test: test-fast test-sanitize
+
+test-fast: build
+	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS) --timeout 300
+
+test-sanitize: build-sanitize
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) --timeout 600
+
+demo: build
+	bash scripts/demo.sh $(BUILD)
+
+install: build
+	cmake --install $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SAN)

@@ -1,0 +1,54 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qel {
+
+// Line settings pushed to an open port in one go.
+struct LineSettings {
+    uint32_t baudRate = 9600;
+    int dataBits = 8;          // 5..8
+    int parity = 0;            // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int stopBits = 0;          // 0 one, 1 one and a half, 2 two
+    bool rtsCtsFlow = false;   // hardware flow control
+    bool xonXoff = false;      // software flow control (no IXANY)
+    bool dtrOn = true;
+    bool rtsOn = true;
+};
+
+enum ModemLineBits : unsigned {
+    kModemCTS = 1u << 0,
+    kModemDSR = 1u << 1,
+    kModemRING = 1u << 2,
+    kModemRLSD = 1u << 3,
+};
+
+// The narrow face of the operating system's serial port that the driver uses.
+// Every call is non-blocking; WaitReadable is the only one that may sleep.
+class PortBackend {
+public:
+    virtual ~PortBackend() = default;
+    // Opens the device exclusively; false when it does not exist, is no terminal or is held.
+    virtual bool Open(const std::string& devicePath) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    virtual void Configure(const LineSettings& settings) = 0;  // errors ignored
+    virtual void Purge(bool input, bool output) = 0;
+    // Bytes waiting in the input and output queues; false when the query fails.
+    virtual bool QueueCounts(uint32_t& inQueue, uint32_t& outQueue) = 0;
+    // Active modem input lines (ModemLineBits); false when the query fails.
+    virtual bool ModemStatus(unsigned& lines) = 0;
+    // Returns bytes transferred, 0 on failure or when nothing could be moved.
+    virtual std::size_t Read(uint8_t* buffer, std::size_t count) = 0;
+    virtual std::size_t Write(const uint8_t* data, std::size_t count) = 0;
+    // Waits up to timeoutMs for input (or for the line to go away); never longer.
+    virtual void WaitReadable(uint32_t timeoutMs) = 0;
+    // Waits up to timeoutMs for room in the output queue.
+    virtual void WaitWritable(uint32_t timeoutMs) = 0;
+};
+
+std::unique_ptr<PortBackend> MakeSystemPortBackend();
+
+}  // namespace qel
