@@ -1,0 +1,31 @@
+#pragma once
+#include <QString>
+
+class QWidget;
+class QPrinter;
+
+namespace qel {
+
+// Every modal dialog of the program goes through this interface, so tests can answer them.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Information box with one "OK" button.
+    virtual void Information(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Information box with "OK" and "Cancel"; true on OK.
+    virtual bool ConfirmOkCancel(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // Save-file dialog; returns the chosen full path, or an empty string when cancelled.
+    virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                 const QString& defaultSuffix, const QString& proposedName,
+                                 const QString& initialFolder) = 0;
+    // Printer selection dialog; true when the user confirmed it (printer then set up).
+    virtual bool SelectPrinter(QWidget* parent, QPrinter& printer) = 0;
+    // The application's general error box (caption: the application title).
+    virtual void Error(QWidget* parent, const QString& text) = 0;
+};
+
+// The program's dialogs: real Qt dialogs unless a test has put its own in place.
+Dialogs& AppDialogs();
+void SetAppDialogs(Dialogs* dialogs);  // null restores the real dialogs
+
+}  // namespace qel
