@@ -3,17 +3,24 @@
 # As root it installs what is missing; otherwise it prints the command and fails.
 set -euo pipefail
 packages=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev
-          qt6-base-dev libgl-dev qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core)
+          qt6-base-dev libgl-dev qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
+          locales)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+# The tests and the demo also use the Russian locale, as a clinic's machine has it.
+has_ru_locale() { locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; }
+[ ${#missing[@]} -eq 0 ] && has_ru_locale && exit 0
 if [ "$(id -u)" -ne 0 ]; then
-  echo "Missing packages. Run as root:" >&2
-  echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+  [ ${#missing[@]} -gt 0 ] && { echo "Missing packages. Run as root:" >&2
+    echo "  apt-get update && apt-get install -y ${missing[*]}" >&2; }
+  has_ru_locale || echo "Missing locale. Run as root: localedef -i ru_RU -f UTF-8 ru_RU.UTF-8" >&2
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
-apt-get update
-apt-get install -y --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+has_ru_locale || localedef -i ru_RU -f UTF-8 ru_RU.UTF-8

@@ -1,0 +1,34 @@
+#include "Clock.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace qel {
+
+namespace {
+
+class MonotonicClock final : public Clock {
+public:
+    uint32_t NowMs() override {
+        timespec ts{};
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        const auto ms = static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+        return static_cast<uint32_t>(ms);  // wraps every 49.7 days, as GetTickCount does
+    }
+
+    void SleepMs(uint32_t ms) override {
+        timespec left{static_cast<time_t>(ms / 1000u), static_cast<long>(ms % 1000u) * 1000000L};
+        // A signal cuts nanosleep short; sleep the rest.
+        while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+        }
+    }
+};
+
+}  // namespace
+
+Clock& SystemClock() {
+    static MonotonicClock clock;
+    return clock;
+}
+
+}  // namespace qel

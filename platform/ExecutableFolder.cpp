@@ -1,0 +1,42 @@
+#include "ExecutableFolder.h"
+
+#include <unistd.h>
+
+#include <vector>
+
+namespace qel {
+
+namespace {
+
+std::string& Override() {
+    static std::string folder;
+    return folder;
+}
+
+// Full path of the running executable, or "" when the system does not tell it.
+std::string ExecutablePath() {
+    std::vector<char> buf(256);
+    for (;;) {
+        const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+        if (n < 0) return {};
+        if (static_cast<std::size_t>(n) < buf.size()) return std::string(buf.data(), static_cast<std::size_t>(n));
+        buf.resize(buf.size() * 2);  // the path may have been cut: try a larger buffer
+    }
+}
+
+}  // namespace
+
+std::string ExecutableFolder() {
+    if (!Override().empty()) return Override();
+    const std::string path = ExecutablePath();
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return {};
+    return path.substr(0, slash + 1);
+}
+
+void SetExecutableFolderOverride(const std::string& folder) {
+    Override() = folder;
+    if (!folder.empty() && folder.back() != '/') Override().push_back('/');
+}
+
+}  // namespace qel
