@@ -44,7 +44,8 @@ std::string ComPortDevicePath(TComPortNumber port);
 // No operation throws.
 class TSerialPortDriver {
 public:
-    // Null backend, clock or tick source pick the system's own.
+    // A null backend or clock picks the system's own; a null tick source takes one from the
+    // installed factory (SetDefaultTickSourceFactory), or none, and then the owner calls PollTick.
     explicit TSerialPortDriver(std::unique_ptr<PortBackend> backend = nullptr, Clock* clock = nullptr,
                                std::unique_ptr<TickSource> ticks = nullptr);
     ~TSerialPortDriver();
@@ -111,10 +112,13 @@ public:
     const std::vector<uint8_t>& ReceiveBuffer() const { return receiveBuffer_; }
     uint32_t PacketBeginTick() const { return packetBeginTick_; }
     int32_t PollHoldCount() const { return pollHoldCount_; }
+    // True while connected with a running tick source (without one, the owner polls).
     bool PollingActive() const;
 
 private:
     void ReallocateBuffer();
+    void StartTicks();
+    LineSettings CurrentLineSettings() const;
 
     std::unique_ptr<PortBackend> backend_;
     Clock* clock_;

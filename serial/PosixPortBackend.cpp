@@ -1,0 +1,155 @@
+// The serial port on POSIX terminals (real ports, USB adapters, pseudo-terminals).
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+
+#include "PortBackend.h"
+#include "PosixLineSettings.h"
+
+namespace qel {
+
+namespace {
+
+uint64_t MonotonicMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
+void SleepFor(uint32_t ms) {
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(ms / 1000);
+    ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+int PollTimeout(uint32_t ms) { return ms > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(ms); }
+
+class PosixPortBackend final : public PortBackend {
+public:
+    ~PosixPortBackend() override { Close(); }
+
+    bool Open(const std::string& devicePath) override {
+        if (fd_ >= 0) return false;
+        const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        termios probe{};
+        // A non-terminal is no port; flock makes the open exclusive even for root,
+        // who is not stopped by TIOCEXCL.
+        if (tcgetattr(fd, &probe) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
+        }
+        (void)ioctl(fd, TIOCEXCL);
+        fd_ = fd;
+        return true;
+    }
+
+    void Close() override {
+        if (fd_ < 0) return;
+        (void)ioctl(fd_, TIOCNXCL);
+        ::close(fd_);
+        fd_ = -1;
+    }
+
+    bool IsOpen() const override { return fd_ >= 0; }
+
+    void Configure(const LineSettings& settings) override {
+        if (fd_ >= 0) ApplyPosixLineSettings(fd_, settings);
+    }
+
+    void Purge(bool input, bool output) override {
+        if (fd_ < 0 || (!input && !output)) return;
+        (void)tcflush(fd_, input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH);
+    }
+
+    bool QueueCounts(uint32_t& inQueue, uint32_t& outQueue) override {
+        inQueue = outQueue = 0;
+        if (fd_ < 0) return false;
+        int in = 0, out = 0;
+        if (ioctl(fd_, TIOCINQ, &in) != 0 || ioctl(fd_, TIOCOUTQ, &out) != 0) return false;
+        inQueue = in > 0 ? static_cast<uint32_t>(in) : 0;
+        outQueue = out > 0 ? static_cast<uint32_t>(out) : 0;
+        return true;
+    }
+
+    bool ModemStatus(unsigned& lines) override {
+        lines = 0;
+        int bits = 0;
+        if (fd_ < 0 || ioctl(fd_, TIOCMGET, &bits) != 0) return false;
+        if (bits & TIOCM_CTS) lines |= kModemCTS;
+        if (bits & TIOCM_DSR) lines |= kModemDSR;
+        if (bits & TIOCM_RNG) lines |= kModemRING;
+        if (bits & TIOCM_CD) lines |= kModemRLSD;
+        return true;
+    }
+
+    std::size_t Read(uint8_t* buffer, std::size_t count) override {
+        if (fd_ < 0 || count == 0) return 0;
+        ssize_t n;
+        do {
+            n = ::read(fd_, buffer, count);
+        } while (n < 0 && errno == EINTR);
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+
+    std::size_t Write(const uint8_t* data, std::size_t count) override {
+        if (fd_ < 0 || count == 0) return 0;
+        ssize_t n;
+        do {
+            n = ::write(fd_, data, count);
+        } while (n < 0 && errno == EINTR);
+        return n > 0 ? static_cast<std::size_t>(n) : 0;
+    }
+
+    // Returns early only when bytes can really be read. A line whose far end is gone keeps
+    // reporting "ready" (hang-up, or readable with nothing to read): that case sleeps out
+    // the time, so a caller's loop does not spin.
+    void WaitReadable(uint32_t timeoutMs) override {
+        Wait(POLLIN, timeoutMs);
+    }
+
+    // Returns early only when the kernel would take bytes; a hung-up line sleeps instead.
+    void WaitWritable(uint32_t timeoutMs) override {
+        Wait(POLLOUT, timeoutMs);
+    }
+
+private:
+    void Wait(short event, uint32_t timeoutMs) {
+        if (fd_ < 0) {
+            SleepFor(timeoutMs);
+            return;
+        }
+        const uint64_t start = MonotonicMs();
+        pollfd p{fd_, event, 0};
+        const int ready = poll(&p, 1, PollTimeout(timeoutMs));
+        if (ready == 0) return;  // the whole time has passed
+        if (ready > 0 && (p.revents & event) && !(p.revents & (POLLERR | POLLNVAL)) && Usable(event, p.revents))
+            return;
+        const uint64_t spent = MonotonicMs() - start;
+        if (spent < timeoutMs) SleepFor(static_cast<uint32_t>(timeoutMs - spent));
+    }
+
+    bool Usable(short event, short revents) {
+        if (event == POLLOUT) return !(revents & POLLHUP);
+        int in = 0;
+        return ioctl(fd_, TIOCINQ, &in) == 0 && in > 0;
+    }
+
+    int fd_ = -1;
+};
+
+}  // namespace
+
+std::unique_ptr<PortBackend> MakeSystemPortBackend() { return std::make_unique<PosixPortBackend>(); }
+
+}  // namespace qel

@@ -1,0 +1,401 @@
+#include "SerialPortDriver.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <utility>
+
+#include "ExecutableFolder.h"
+#include "ProfileFile.h"
+
+namespace qel {
+
+namespace {
+
+constexpr uint32_t kNoTick = 0xFFFFFFFFu;
+constexpr uint32_t kNotConnectedCount = 65535;
+// Longest single sleep of a blocking loop; the loop re-examines the port after each.
+constexpr uint32_t kWaitSliceMs = 20;
+// Windows timers never fire faster than this; a QTimer of period 0 would fire on every
+// pass of the event loop.
+constexpr uint32_t kMinTimerPeriodMs = 10;
+
+TickSourceFactory& DefaultTickSourceFactory() {
+    static TickSourceFactory factory;
+    return factory;
+}
+
+// How long a blocking loop may sleep when `elapsed` of `timeout` ms have passed without
+// progress: just past the timeout, so the next pass sees it expired, but at most one slice.
+uint32_t WaitSlice(uint32_t elapsed, uint32_t timeout) {
+    const uint32_t remaining = timeout - elapsed;
+    return remaining >= kWaitSliceMs ? kWaitSliceMs : remaining + 1;
+}
+
+// Calls an event through a copy of its handler, so the handler may reassign the event
+// while it runs. A handler too large to copy (no memory) is skipped rather than thrown.
+template <typename Event>
+void Raise(const Event& event, TSerialPortDriver* sender, const uint8_t* data, std::size_t size) {
+    if (!event) return;
+    Event handler;
+    try {
+        handler = event;
+    } catch (...) {
+        return;
+    }
+    handler(sender, data, static_cast<uint32_t>(size));
+}
+
+}  // namespace
+
+void SetDefaultTickSourceFactory(TickSourceFactory factory) {
+    DefaultTickSourceFactory() = std::move(factory);
+}
+
+uint32_t BaudRateValue(TComPortBaudRate rate) {
+    static constexpr uint32_t kRates[] = {110,   300,   600,   1200,  2400,  4800,  9600,
+                                          14400, 19200, 38400, 56000, 57600, 115200};
+    const auto index = static_cast<std::size_t>(rate);
+    return index < std::size(kRates) ? kRates[index] : 0;
+}
+
+int32_t TransmitTime(TComPortBaudRate speed, int32_t n) {
+    const uint32_t baud = BaudRateValue(speed);
+    if (baud == 0) return 0;
+    const double ms = static_cast<double>(n) / (static_cast<double>(baud) / 10.0) * 1000.0;
+    // Nearest integer, halves to the even neighbour.
+    double whole = std::floor(ms);
+    const double fraction = ms - whole;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+    if (whole >= static_cast<double>(std::numeric_limits<int32_t>::max()))
+        return std::numeric_limits<int32_t>::max();
+    if (whole <= static_cast<double>(std::numeric_limits<int32_t>::min()))
+        return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(whole);
+}
+
+std::string ComPortDevicePath(TComPortNumber port) {
+    const unsigned number = static_cast<unsigned>(port) + 1;
+    char digits[8];
+    auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    const std::string key = "COM" + std::string(digits, end);
+    std::string path;
+    try {
+        path = GetProfileString(ExecutableFolder() + "QEL1_Agent.ini", "Ports", key, "");
+    } catch (...) {
+        path.clear();
+    }
+    if (!path.empty()) return path;
+    end = std::to_chars(digits, digits + sizeof digits, number - 1).ptr;
+    return "/dev/ttyS" + std::string(digits, end);
+}
+
+TSerialPortDriver::TSerialPortDriver(std::unique_ptr<PortBackend> backend, Clock* clock,
+                                     std::unique_ptr<TickSource> ticks)
+    : backend_(std::move(backend)), clock_(clock ? clock : &SystemClock()), ticks_(std::move(ticks)) {
+    try {
+        if (!backend_) backend_ = MakeSystemPortBackend();
+        if (!ticks_ && DefaultTickSourceFactory()) ticks_ = DefaultTickSourceFactory()();
+    } catch (...) {
+        // Without a backend the driver never connects; without ticks the owner polls.
+    }
+    ReallocateBuffer();
+}
+
+TSerialPortDriver::~TSerialPortDriver() { Disconnect(); }
+
+void TSerialPortDriver::ReallocateBuffer() {
+    receiveBuffer_ = std::vector<uint8_t>();  // the old block goes first
+    try {
+        receiveBuffer_.resize(inBufSize_);
+    } catch (const std::bad_alloc&) {
+        // Every access is bounded by the buffer's actual size, so an empty one is safe.
+        receiveBuffer_.clear();
+    }
+}
+
+bool TSerialPortDriver::Connect() {
+    if (connected_) return true;
+    if (!backend_) return false;
+    std::string path;
+    try {
+        path = ComPortDevicePath(comPort_);
+    } catch (...) {
+        return false;
+    }
+    if (!backend_->Open(path)) return false;
+    connected_ = true;
+    ApplySettings();
+    StartTicks();
+    return true;
+}
+
+void TSerialPortDriver::Disconnect() {
+    if (!connected_) return;
+    if (ticks_) ticks_->Stop();
+    backend_->Close();
+    connected_ = false;
+}
+
+bool TSerialPortDriver::IsConnected() const { return connected_; }
+
+bool TSerialPortDriver::PollingActive() const { return connected_ && ticks_ && ticks_->Running(); }
+
+void TSerialPortDriver::StartTicks() {
+    if (!ticks_) return;
+    try {
+        ticks_->Start(std::max<uint32_t>(pollingDelay_, kMinTimerPeriodMs), [this] { PollTick(); });
+    } catch (...) {
+        // A timer that cannot start leaves the port connected but unpolled.
+    }
+}
+
+LineSettings TSerialPortDriver::CurrentLineSettings() const {
+    LineSettings s;
+    s.baudRate = BaudRateValue(speed_);
+    s.dataBits = 5 + static_cast<int>(dataBits_);
+    s.parity = static_cast<int>(parity_);
+    s.stopBits = static_cast<int>(stopBits_);
+    s.rtsCtsFlow = hw_ == hhRTSCTS;
+    s.xonXoff = sw_ == shXONXOFF;
+    s.dtrOn = enableDtr_;
+    s.rtsOn = hw_ != hhNONE;  // with hhRTSCTS the line starts raised, then flow control drives it
+    return s;
+}
+
+void TSerialPortDriver::ApplySettings() {
+    if (!connected_) return;
+    backend_->Configure(CurrentLineSettings());
+    Purge(true, true);
+    // Queue sizes cannot be set on this platform; the driver's own sizes still rule
+    // OutputFree and the receive buffer.
+}
+
+void TSerialPortDriver::Purge(bool input, bool output) {
+    if (!connected_) return;
+    backend_->Purge(input, output);
+    packetBeginTick_ = kNoTick;
+}
+
+uint32_t TSerialPortDriver::InputCount() {
+    if (!connected_) return kNotConnectedCount;
+    uint32_t in = 0, out = 0;
+    if (!backend_->QueueCounts(in, out)) return 0;
+    return in;
+}
+
+uint16_t TSerialPortDriver::OutputFree() {
+    if (!connected_) return static_cast<uint16_t>(kNotConnectedCount);
+    uint32_t in = 0, out = 0;
+    if (!backend_->QueueCounts(in, out)) out = 0;
+    return static_cast<uint16_t>(outBufSize_ - static_cast<uint16_t>(out));
+}
+
+TComPortModemLines TSerialPortDriver::ModemLines() {
+    if (!connected_) return 0;
+    unsigned lines = 0;
+    if (!backend_->ModemStatus(lines)) return 0;
+    TComPortModemLines result = 0;
+    if (lines & kModemCTS) result |= 1u << mlCTS;
+    if (lines & kModemDSR) result |= 1u << mlDSR;
+    if (lines & kModemRING) result |= 1u << mlRING;
+    if (lines & kModemRLSD) result |= 1u << mlRLSD;
+    return result;
+}
+
+uint32_t TSerialPortDriver::SendWithTimeout(const void* data, uint32_t count, uint32_t timeoutMs) {
+    if (!connected_) return 0;
+    auto bytes = static_cast<const uint8_t*>(data);
+    uint32_t written = 0;
+    uint32_t last = clock_->NowMs();
+    while (count > 0) {
+        const uint16_t room = OutputFree();
+        if (room > 0) {
+            if (checkLineStatus_ && ModemLines() == 0) break;
+            const std::size_t w = backend_->Write(bytes, std::min<uint32_t>(count, room));
+            if (w > 0) {
+                const auto n = static_cast<uint32_t>(std::min<std::size_t>(w, count));
+                written += n;
+                count -= n;
+                bytes += n;
+                last = clock_->NowMs();
+                continue;
+            }
+        }
+        const uint32_t elapsed = clock_->NowMs() - last;
+        if (elapsed > timeoutMs) break;
+        // The kernel wakes us when its queue takes bytes again; a full driver-side
+        // budget (room 0) has no such event, so that case simply sleeps a little.
+        const uint32_t wait = WaitSlice(elapsed, timeoutMs);
+        if (room > 0)
+            backend_->WaitWritable(wait);
+        else
+            clock_->SleepMs(std::min<uint32_t>(wait, 2));
+    }
+    return written;
+}
+
+uint32_t TSerialPortDriver::Send(const void* data, uint32_t count) {
+    return SendWithTimeout(data, count, outputTimeout_);
+}
+
+bool TSerialPortDriver::SendText(const std::string& text) {
+    if (text.empty()) return true;
+    if (text.size() > std::numeric_limits<uint32_t>::max()) return false;
+    const auto length = static_cast<uint32_t>(text.size());
+    return Send(text.data(), length) == length;
+}
+
+uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
+    if (!connected_) return 0;
+    HoldPolling();
+    auto bytes = static_cast<uint8_t*>(buffer);
+    uint32_t got = 0;
+    uint32_t last = clock_->NowMs();
+    while (count > 0) {
+        const uint32_t waiting = InputCount();
+        if (waiting > 0) {
+            const std::size_t r = backend_->Read(bytes, std::min(waiting, count));
+            if (r > 0) {
+                const auto n = static_cast<uint32_t>(std::min<std::size_t>(r, count));
+                got += n;
+                count -= n;
+                bytes += n;
+                last = clock_->NowMs();
+                continue;
+            }
+        }
+        const uint32_t elapsed = clock_->NowMs() - last;
+        if (elapsed > inputTimeout_) break;
+        backend_->WaitReadable(WaitSlice(elapsed, inputTimeout_));
+    }
+    ReleasePolling();
+    return got;
+}
+
+void TSerialPortDriver::HoldPolling() { ++pollHoldCount_; }
+
+void TSerialPortDriver::ReleasePolling() { --pollHoldCount_; }
+
+void TSerialPortDriver::PollTick() {
+    if (!connected_ || pollHoldCount_ > 0) return;
+    uint32_t waiting = 0, out = 0;
+    if (!backend_->QueueCounts(waiting, out)) waiting = 0;
+    const int16_t packetSize = packetSize_;
+
+    if (packetSize < 1) {
+        // Stream mode: one read of what fits into the buffer; the rest stays queued.
+        const uint32_t n = std::min<uint32_t>(waiting, static_cast<uint32_t>(receiveBuffer_.size()));
+        if (n == 0) return;
+        const std::size_t r = backend_->Read(receiveBuffer_.data(), n);
+        if (r == 0) return;
+        Raise(OnReceiveData, this, receiveBuffer_.data(), r);
+        return;
+    }
+
+    const auto size = static_cast<uint32_t>(packetSize);
+    if (waiting >= size) {
+        do {
+            // A handler may have shrunk or regrown the buffer; never read past it.
+            const uint32_t n = std::min<uint32_t>(size, static_cast<uint32_t>(receiveBuffer_.size()));
+            const std::size_t r = n > 0 ? backend_->Read(receiveBuffer_.data(), n) : 0;
+            if (r > 0) Raise(OnReceivePacket, this, receiveBuffer_.data(), r);
+            if (packetBeginTick_ != kNoTick)
+                packetBeginTick_ += static_cast<uint32_t>(TransmitTime(speed_, packetSize));
+            waiting -= size;
+            if (waiting == 0) packetBeginTick_ = kNoTick;
+        } while (waiting >= size);
+        return;
+    }
+
+    const uint32_t now = clock_->NowMs();
+    if (packetTimeout_ > 0 && packetBeginTick_ != kNoTick &&
+        TimedOut(now, packetBeginTick_, static_cast<uint32_t>(packetTimeout_))) {
+        const uint32_t n = std::min<uint32_t>(waiting, static_cast<uint32_t>(receiveBuffer_.size()));
+        const std::size_t r = n > 0 ? backend_->Read(receiveBuffer_.data(), n) : 0;
+        if (r > 0 && packetMode_ == pmPass) Raise(OnReceivePacket, this, receiveBuffer_.data(), r);
+        packetBeginTick_ = kNoTick;
+        return;
+    }
+    if (waiting > 0 && packetBeginTick_ == kNoTick) packetBeginTick_ = now;
+}
+
+void TSerialPortDriver::SetComPort(TComPortNumber v) {
+    if (!connected_) comPort_ = v;
+}
+
+void TSerialPortDriver::SetComPortSpeed(TComPortBaudRate v) {
+    speed_ = v;
+    ApplySettings();
+}
+
+void TSerialPortDriver::SetComPortDataBits(TComPortDataBits v) {
+    dataBits_ = v;
+    ApplySettings();
+}
+
+void TSerialPortDriver::SetComPortStopBits(TComPortStopBits v) {
+    stopBits_ = v;
+    ApplySettings();
+}
+
+void TSerialPortDriver::SetComPortParity(TComPortParity v) {
+    parity_ = v;
+    ApplySettings();
+}
+
+void TSerialPortDriver::SetComPortHwHandshaking(TComPortHwHandshaking v) {
+    hw_ = v;
+    ApplySettings();
+}
+
+void TSerialPortDriver::SetComPortSwHandshaking(TComPortSwHandshaking v) {
+    sw_ = v;
+    ApplySettings();
+}
+
+void TSerialPortDriver::SetComPortInBufSize(uint16_t v) {
+    if (connected_) return;
+    inBufSize_ = v;
+    ReallocateBuffer();
+    SetPacketSize(packetSize_);
+}
+
+void TSerialPortDriver::SetComPortOutBufSize(uint16_t v) {
+    if (!connected_) outBufSize_ = v;
+}
+
+void TSerialPortDriver::SetPacketSize(int16_t v) {
+    if (v < 1) {
+        packetSize_ = -1;
+        return;
+    }
+    if (v > inBufSize_) {
+        // Raised even while connected (where assigning ComPortInBufSize is ignored):
+        // a packet must always fit into the receive buffer.
+        inBufSize_ = static_cast<uint16_t>(2 * v);
+        ReallocateBuffer();
+    }
+    packetSize_ = v;
+}
+
+void TSerialPortDriver::SetPacketTimeout(int32_t v) {
+    if (v < 1)
+        packetTimeout_ = -1;
+    else if (v < pollingDelay_)
+        packetTimeout_ = static_cast<int32_t>(pollingDelay_) + 150;
+    else
+        packetTimeout_ = v;
+}
+
+void TSerialPortDriver::SetComPortPollingDelay(uint16_t v) {
+    if (v == pollingDelay_) return;
+    if (connected_ && ticks_) ticks_->Stop();
+    pollingDelay_ = v;
+    if (connected_) StartTicks();
+    SetPacketTimeout(packetTimeout_);
+}
+
+}  // namespace qel
