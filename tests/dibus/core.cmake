@@ -1,0 +1,15 @@
+# Tests of the QEL-1M command link below the window.
+add_executable(dibus_tests
+  ${CMAKE_CURRENT_LIST_DIR}/DiBusModTransportTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ExchangeTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/numFormatsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReportTextTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RtfReaderTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RtfFuzzTest.cpp
+)
+# TempFolder and the file helpers are shared with the platform tests.
+target_include_directories(dibus_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/platform)
+target_compile_definitions(dibus_tests PRIVATE QEL_DIBUS_RTF_DIR="${CMAKE_CURRENT_LIST_DIR}/rtf")
+target_link_libraries(dibus_tests PRIVATE qel_dibus qel_sim GTest::gtest_main)
+set_target_properties(dibus_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+gtest_discover_tests(dibus_tests DISCOVERY_TIMEOUT 60)
