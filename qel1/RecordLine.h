@@ -21,6 +21,8 @@ extern RecordFieldsData RecordFields;
 uint8_t BcdToByte(uint8_t b);
 void PadZeroLeft(std::string& text, std::size_t width);
 void PadZeroRight(std::string& text, std::size_t width);
+// Plain decimal digits of a number, without sign, grouping or padding.
+std::string DecimalText(uint32_t value);
 
 // Device, record, time, date and dose fields joined by single spaces.
 std::string JoinRecordLine(const RecordFieldsData& f);

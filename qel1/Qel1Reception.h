@@ -1,0 +1,63 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "DataFile.h"
+#include "SerialPortDriver.h"
+
+namespace qel {
+
+inline constexpr const char* kPiecesRestored = "Данные приняты кусочно - восстановлены";
+inline constexpr const char* kNotFifteenBytes =
+    "Приняты данные, но не 15 байт как полагается от КЭЛ-1, - данные игнорированы";
+inline constexpr const char* kPreviousNotWritten = "Ещё не записаны предыдущие данные - текущие - игнорируются.";
+inline constexpr const char* kChecksumMismatch = "Приняты данные 15 байт, но не совпадает CRC - данные игнорированы";
+inline constexpr const char* kDeviceErrorPrefix =
+    "Приняты данные с информацией о внутренней ошибке прибора КЭЛ-1 под номером ";
+inline constexpr const char* kPacketReceivedPrefix = "Принят пакет: ";
+
+// What the receive handler reads from the settings window, at the moment of use.
+class ReceptionOptions {
+public:
+    virtual ~ReceptionOptions() = default;
+    // The program-wide flag GetLastRecordIfError unless the window keeps it elsewhere.
+    virtual bool LastRecordIfError();
+    // Selection index of CB_QELType1 or CB_QELType2 (connection 1 or 2): 0 = QEL-1,
+    // 1 = QEL-1M, -1 = none.
+    virtual int DeviceTypeIndex(int connection) = 0;
+};
+
+// The receive handler of both serial drivers for QEL-1 devices: joins a packet that came in
+// pieces, checks size, the write hold-off, the checksum and the device's error byte, and
+// files every good measurement through the data file writer.
+class Qel1Reception {
+public:
+    static constexpr uint32_t PacketSize = 15;
+    // Asks a QEL-1 for its last record again.
+    static constexpr std::string_view LastRecordCommand{"\x04\x52\x44\x00", 4};
+
+    // Binds itself to OnReceiveData of both drivers; unbinds when destroyed.
+    Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, ReceptionOptions& options,
+                  DataFileWriter& writer);
+    ~Qel1Reception();
+    Qel1Reception(const Qel1Reception&) = delete;
+    Qel1Reception& operator=(const Qel1Reception&) = delete;
+
+    // One receive event; Sender tells which connection the bytes came from.
+    void ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize);
+
+private:
+    void Refuse(TSerialPortDriver* sender, bool requestLastRecord, const char* message);
+    void RequestLastRecord(TSerialPortDriver* sender);
+
+    TSerialPortDriver& comDriver1_;
+    TSerialPortDriver& comDriver2_;
+    ReceptionOptions& options_;
+    DataFileWriter& writer_;
+    // Shared by both connections; a nested event (from inside a report's box) overwrites them.
+    std::array<uint8_t, PacketSize> packetBuffer_{};
+    std::array<uint8_t, PacketSize> fragmentBuffer_{};
+};
+
+}  // namespace qel

@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <vector>
+
+#include "ReceptionRig.h"
+
+namespace qel {
+namespace {
+
+using test::ReceptionRig;
+using Steady = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+std::string Bytes(std::initializer_list<uint8_t> bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// 31.12.05 09:45, device 7, record 300, dose 12,500.
+const std::string kExample = Bytes({0x00, 0x07, 0x01, 0x2C, 0x45, 0x09, 0x31, 0x12, 0x05, 0x00, 0x00, 0x0C, 0x05, 0x00, 0xDB});
+const std::string kExampleLine = "00007 00300 09:45 31.12.05 00012,500";
+const std::string kAccepted = std::string(kPacketReceivedPrefix) + kExampleLine;
+const std::string kBadChecksum = kExample.substr(0, 14) + "\xDC";
+const std::string kLastRecordRequest("\x04\x52\x44\x00", 4);
+
+Qel1Fields ExampleFields() {
+    Qel1Fields f;
+    f.device = 7;
+    f.record = 300;
+    f.minute = 45;
+    f.hour = 9;
+    f.day = 31;
+    f.month = 12;
+    f.year = 5;
+    f.doseInteger = 12;
+    f.doseFraction = 5;
+    return f;
+}
+
+using Lines = std::vector<std::string>;
+using Beeps = std::vector<BeepKind>;
+constexpr BeepKind kDefault = BeepKind::Default;
+constexpr BeepKind kQuestion = BeepKind::Question;
+
+class ReceptionPipelineTest : public ::testing::Test {
+protected:
+    // Runs the polling ticks until the list holds `count` lines.
+    bool RunUntilLines(std::size_t count, uint32_t maxMs = 3000) {
+        return rig.loop.RunUntil([&] { return rig.sink.lines.size() >= count; }, maxMs);
+    }
+    bool RunUntilBeeps(std::size_t count, uint32_t maxMs = 3000) {
+        return rig.loop.RunUntil([&] { return rig.sink.beeps.size() >= count; }, maxMs);
+    }
+    bool RunUntilReceived(Simulator& device, std::size_t count, uint32_t maxMs) {
+        return rig.loop.RunUntil([&] { return device.Received().size() >= count; }, maxMs);
+    }
+    // The device sends bytes at once, and they are all waiting before the next poll.
+    void Send(Simulator& device, TSerialPortDriver& driver, const std::string& bytes) {
+        ASSERT_TRUE(ReceptionRig::DeviceSends(device, bytes));
+        ASSERT_TRUE(ReceptionRig::Settle(driver, static_cast<uint32_t>(bytes.size())));
+    }
+    // The device sends `bytes` while the next receive event runs (at its first beep, before
+    // the handler has looked at anything).
+    void DuringNextEventSend(Simulator& device, TSerialPortDriver& driver, std::string bytes) {
+        rig.sink.onBeep = [this, &device, &driver, bytes](BeepKind kind) {
+            if (kind != kDefault) return;
+            rig.sink.onBeep = nullptr;
+            Send(device, driver, bytes);
+        };
+    }
+    bool DataFileExists() const { return fs::exists(rig.window.path); }
+
+    ReceptionRig rig;
+};
+
+TEST_F(ReceptionPipelineTest, ExamplePacketReachesListAndDataFileOnBothConnections) {
+    Send(*rig.device1, rig.driver1, kExample);
+    ASSERT_TRUE(RunUntilLines(1));
+    EXPECT_EQ(rig.sink.lines, Lines{kAccepted});
+    EXPECT_EQ(rig.sink.beeps, Beeps{kDefault});
+    EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
+
+    Send(*rig.device2, rig.driver2, kExample);
+    ASSERT_TRUE(RunUntilLines(2));
+    EXPECT_EQ(rig.sink.lines, (Lines{kAccepted, kAccepted}));
+    EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n" + kExampleLine + "\r\n");
+    EXPECT_EQ(rig.device1->Received(), "");
+    EXPECT_EQ(rig.device2->Received(), "");
+}
+
+TEST_F(ReceptionPipelineTest, DeviceErrorIsReportedAndNeverAsksForTheLastRecord) {
+    std::string error = kExample;
+    error[13] = 0x07;
+    error[14] = static_cast<char>(0xE2);
+
+    Send(*rig.device1, rig.driver1, error);
+    ASSERT_TRUE(RunUntilLines(1));
+    EXPECT_EQ(rig.sink.lines, Lines{std::string(kDeviceErrorPrefix) + "7"});
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion}));
+
+    GetLastRecordIfError = true;  // whatever the flag says
+    error[13] = static_cast<char>(200);
+    error[14] = static_cast<char>(0xDB + 200);
+    Send(*rig.device2, rig.driver2, error);
+    ASSERT_TRUE(RunUntilLines(2));
+    EXPECT_EQ(rig.sink.lines[1], std::string(kDeviceErrorPrefix) + "200");
+    rig.loop.RunFor(100);
+    EXPECT_EQ(rig.device2->Received(), "");
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, BadChecksumIsReportedWithTheFlagOff) {
+    Send(*rig.device1, rig.driver1, kBadChecksum);
+    ASSERT_TRUE(RunUntilLines(1));
+    EXPECT_EQ(rig.sink.events, (Lines{"beep:default", "line:" + std::string(kChecksumMismatch), "beep:question"}));
+    rig.loop.RunFor(100);
+    EXPECT_FALSE(DataFileExists());
+    EXPECT_EQ(rig.device1->Received(), "");
+}
+
+TEST_F(ReceptionPipelineTest, FlagOnConnectionOnePurgesAndSendsNothing) {
+    GetLastRecordIfError = true;
+    // Bytes that arrive while the event runs are thrown away by the purge.
+    DuringNextEventSend(*rig.device1, rig.driver1, "12345");
+    Send(*rig.device1, rig.driver1, kBadChecksum);
+    ASSERT_TRUE(RunUntilBeeps(1));
+    rig.loop.RunFor(400);
+    EXPECT_EQ(rig.sink.beeps, Beeps{kDefault});
+    EXPECT_TRUE(rig.sink.lines.empty());
+    EXPECT_EQ(rig.driver1.InputCount(), 0u);
+    EXPECT_EQ(rig.device1->Received(), "");
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, FlagOnConnectionTwoSendsTheCommandAndPurgesNothing) {
+    GetLastRecordIfError = true;
+    // These bytes stay queued and make a second, short event of their own, refused as well.
+    DuringNextEventSend(*rig.device2, rig.driver2, "12345");
+    Send(*rig.device2, rig.driver2, kBadChecksum);
+    ASSERT_TRUE(RunUntilReceived(*rig.device2, 8, 6000));
+    rig.loop.RunFor(100);
+    EXPECT_EQ(rig.device2->Received(), kLastRecordRequest + kLastRecordRequest);
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kDefault}));
+    EXPECT_TRUE(rig.sink.lines.empty());
+    EXPECT_EQ(rig.device1->Received(), "");
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, TheDeviceRepeatsItsLastRecordAfterABadChecksum) {
+    GetLastRecordIfError = true;
+    ASSERT_TRUE(rig.device2->WaitSent(rig.device2->SendPacket(ExampleFields(), /*badChecksum=*/true), 2000));
+    ASSERT_TRUE(ReceptionRig::Settle(rig.driver2, 15));
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return std::ranges::count(rig.sink.lines, kAccepted) == 1; }, 3000));
+    EXPECT_EQ(rig.device2->Received(), kLastRecordRequest);
+    // The repeated packet may reach a poll in two pieces; nothing else is listed.
+    Lines lines = rig.sink.lines;
+    std::erase(lines, std::string(kPiecesRestored));
+    EXPECT_EQ(lines, Lines{kAccepted});
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kDefault}));
+    EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
+}
+
+TEST_F(ReceptionPipelineTest, FlagOnWithQel1MConnectionsDoesNothingButBeep) {
+    GetLastRecordIfError = true;
+    rig.window.types[0] = 1;
+    rig.window.types[1] = 1;
+    // Connection 1: no purge, so the later bytes make a second (silent) event.
+    DuringNextEventSend(*rig.device1, rig.driver1, "12345");
+    Send(*rig.device1, rig.driver1, kBadChecksum);
+    ASSERT_TRUE(RunUntilBeeps(2));
+    // Connection 2: no command.
+    Send(*rig.device2, rig.driver2, kBadChecksum);
+    ASSERT_TRUE(RunUntilBeeps(3));
+    rig.loop.RunFor(400);
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kDefault, kDefault}));
+    EXPECT_TRUE(rig.sink.lines.empty());
+    EXPECT_EQ(rig.device1->Received(), "");
+    EXPECT_EQ(rig.device2->Received(), "");
+}
+
+TEST_F(ReceptionPipelineTest, PiecesWithinTheInputTimeoutAreJoined) {
+    rig.device1->SendBytes(kExample, SendOptions{{10}, 120, ""});
+    ASSERT_TRUE(RunUntilLines(2));
+    EXPECT_EQ(rig.sink.lines, (Lines{kPiecesRestored, kAccepted}));
+    EXPECT_EQ(rig.sink.beeps, Beeps{kDefault});
+    EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
+
+    // The rest may come in several bursts, as long as no gap exceeds the input timeout.
+    rig.device1->SendBytes(kExample, SendOptions{{10, 2}, 100, ""});
+    ASSERT_TRUE(RunUntilLines(4));
+    EXPECT_EQ(rig.sink.lines, (Lines{kPiecesRestored, kAccepted, kPiecesRestored, kAccepted}));
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kDefault}));
+}
+
+TEST_F(ReceptionPipelineTest, TenThenSixBytesAreRefusedAndAllLost) {
+    rig.device1->SendBytes(kExample + "\x01", SendOptions{{10}, 120, ""});
+    ASSERT_TRUE(RunUntilLines(1));
+    rig.loop.RunFor(400);
+    EXPECT_EQ(rig.sink.lines, Lines{kNotFifteenBytes});
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion}));
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, TenBytesAloneAreRefusedAfterTheInputTimeout) {
+    Steady::time_point eventStart;
+    rig.sink.onBeep = [&](BeepKind kind) {
+        if (kind == kDefault) eventStart = Steady::now();
+    };
+    Send(*rig.device1, rig.driver1, kExample.substr(0, 10));
+    ASSERT_TRUE(RunUntilLines(1));
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - eventStart);
+    EXPECT_EQ(rig.sink.lines, Lines{kNotFifteenBytes});
+    EXPECT_GE(waited.count(), 200);  // ComDriver1's input timeout
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, TwoPacketsInOneEventAreRefusedAsAWhole) {
+    Send(*rig.device1, rig.driver1, kExample + kExample);
+    ASSERT_TRUE(RunUntilLines(1));
+    rig.loop.RunFor(300);
+    EXPECT_EQ(rig.sink.lines, Lines{kNotFifteenBytes});
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion}));
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, SixteenBytesAreRefusedWithoutReadingFurther) {
+    // Were the handler to read on, it would swallow these five bytes; they must make an
+    // event of their own instead.
+    DuringNextEventSend(*rig.device1, rig.driver1, "12345");
+    Send(*rig.device1, rig.driver1, kExample + "\x01");
+    ASSERT_TRUE(RunUntilLines(2));
+    EXPECT_EQ(rig.sink.lines, (Lines{kNotFifteenBytes, kNotFifteenBytes}));
+    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion, kDefault, kQuestion}));
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, PacketsAreRefusedWhileWritesAreHeldOffAndAcceptedAfter) {
+    const std::string dataFile = rig.window.path;
+    rig.window.rewrite = true;
+    rig.window.path = rig.dir / "missing/Data.qel";
+    Send(*rig.device1, rig.driver1, kExample);
+    ASSERT_TRUE(RunUntilLines(1));
+    EXPECT_EQ(rig.sink.lines, Lines{kAccepted});  // listed before the write failed
+    ASSERT_TRUE(rig.writer.WriteBlocked());
+
+    rig.window.path = dataFile;
+    Send(*rig.device1, rig.driver1, kExample);
+    ASSERT_TRUE(RunUntilLines(2));
+    EXPECT_EQ(rig.sink.lines[1], kPreviousNotWritten);
+    // A wrong-sized block still gets the size message, a bad checksum the hold-off message.
+    Send(*rig.device1, rig.driver1, kExample + kExample);
+    ASSERT_TRUE(RunUntilLines(3));
+    EXPECT_EQ(rig.sink.lines[2], kNotFifteenBytes);
+    Send(*rig.device1, rig.driver1, kBadChecksum);
+    ASSERT_TRUE(RunUntilLines(4));
+    EXPECT_EQ(rig.sink.lines[3], kPreviousNotWritten);
+    EXPECT_FALSE(DataFileExists());
+
+    // Timer1: ten ticks end the hold-off (a short period keeps the test quick).
+    auto timer1 = rig.loop.MakeTickSource();
+    timer1->Start(20, [this] { rig.writer.HoldOffTick(); });
+    ASSERT_TRUE(rig.loop.RunUntil([&] { return !rig.writer.WriteBlocked(); }, 3000));
+    timer1->Stop();
+    EXPECT_EQ(rig.sink.lines.back(), kDataFileNotAccessible);
+
+    Send(*rig.device1, rig.driver1, kExample);
+    ASSERT_TRUE(RunUntilLines(6));
+    EXPECT_EQ(rig.sink.lines.back(), kAccepted);
+    EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
+}
+
+TEST_F(ReceptionPipelineTest, HeldOffWithTheFlagOnAsksConnectionTwoInsteadOfReporting) {
+    rig.window.rewrite = true;
+    rig.window.path.clear();  // every write fails
+    Send(*rig.device1, rig.driver1, kExample);
+    ASSERT_TRUE(RunUntilLines(1));
+    ASSERT_TRUE(rig.writer.WriteBlocked());
+
+    GetLastRecordIfError = true;
+    Send(*rig.device2, rig.driver2, kExample);
+    ASSERT_TRUE(RunUntilReceived(*rig.device2, 4, 3000));
+    EXPECT_EQ(rig.device2->Received(), kLastRecordRequest);
+    EXPECT_EQ(rig.sink.lines, Lines{kAccepted});
+}
+
+TEST_F(ReceptionPipelineTest, AnEventInsideAReportsBoxRunsToCompletion) {
+    rig.sink.screenMessages = true;
+    // The box's message loop keeps polling: a good packet arrives and is filed meanwhile.
+    rig.sink.whileBoxOpen = [this] {
+        rig.sink.whileBoxOpen = nullptr;
+        Send(*rig.device1, rig.driver1, kExample);
+        rig.loop.RunUntil([&] { return rig.sink.lines.size() >= 2; }, 3000);
+    };
+    Send(*rig.device1, rig.driver1, kBadChecksum);
+    ASSERT_TRUE(RunUntilLines(2));
+    rig.loop.RunFor(100);
+    EXPECT_EQ(rig.sink.lines, (Lines{kChecksumMismatch, kAccepted}));
+    EXPECT_EQ(rig.sink.boxes, Lines{kChecksumMismatch});
+    EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
+}
+
+}  // namespace
+}  // namespace qel
