@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 
+class QDialog;
 class QWidget;
 class QPrinter;
 
@@ -15,6 +16,8 @@ public:
     // Information box with "OK" and "Cancel"; true on OK.
     virtual bool ConfirmOkCancel(QWidget* parent, const QString& caption, const QString& text) = 0;
     // Save-file dialog; returns the chosen full path, or an empty string when cancelled.
+    // The filter lists description and pattern pairs divided by "|" ("Log - файлы|*.log");
+    // the default extension may be given as "*.log", ".log" or "log".
     virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& filter,
                                  const QString& defaultSuffix, const QString& proposedName,
                                  const QString& initialFolder) = 0;
@@ -22,6 +25,11 @@ public:
     virtual bool SelectPrinter(QWidget* parent, QPrinter& printer) = 0;
     // The application's general error box (caption: the application title).
     virtual void Error(QWidget* parent, const QString& text) = 0;
+    // Information box whose only button is "Cancel". Scripted dialogs may leave it to
+    // Information.
+    virtual void InformationCancel(QWidget* parent, const QString& caption, const QString& text);
+    // Runs one of the program's own modal windows (the About window); returns its result.
+    virtual int RunModal(QDialog& dialog);
 };
 
 // The program's dialogs: real Qt dialogs unless a test has put its own in place.

@@ -1,0 +1,40 @@
+#include "QtTickSource.h"
+
+#include <limits>
+#include <memory>
+#include <utility>
+
+#include "SerialPortDriver.h"
+
+namespace qel {
+
+QtTickSource::QtTickSource() {
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+        // Like a window timer, the next tick may come while this one's handler runs a
+        // nested event loop (a modal box). Qt never delivers a timer again while it is
+        // being delivered, so the timer is re-armed, under a new identity, first.
+        timer_.start();
+        // A copy: the handler may restart or stop this source while it runs.
+        const std::function<void()> onTick = onTick_;
+        if (onTick) onTick();
+    });
+}
+
+void QtTickSource::Start(uint32_t periodMs, std::function<void()> onTick) {
+    onTick_ = std::move(onTick);
+    constexpr uint32_t kLongest = static_cast<uint32_t>(std::numeric_limits<int>::max());
+    timer_.start(static_cast<int>(periodMs < kLongest ? periodMs : kLongest));
+}
+
+void QtTickSource::Stop() {
+    timer_.stop();
+    onTick_ = nullptr;
+}
+
+bool QtTickSource::Running() const { return timer_.isActive(); }
+
+void InstallQtTickSource() {
+    SetDefaultTickSourceFactory([]() -> std::unique_ptr<TickSource> { return std::make_unique<QtTickSource>(); });
+}
+
+}  // namespace qel

@@ -1,0 +1,74 @@
+#include "TrayIcon.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <QWidget>
+
+namespace qel {
+
+namespace {
+
+std::optional<bool> g_trayOverride;
+
+// The system shows at most this many characters of a tool tip.
+constexpr qsizetype kLongestHint = 127;
+
+}  // namespace
+
+bool SystemTrayAvailable() {
+    return g_trayOverride.has_value() ? *g_trayOverride : QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void SetSystemTrayAvailableOverride(std::optional<bool> available) { g_trayOverride = available; }
+
+TTrayIcon::TTrayIcon(QWidget* owner) : QObject(owner), inTray_(SystemTrayAvailable()) {}
+
+// The icon leaves the notification area with the component.
+TTrayIcon::~TTrayIcon() {
+    if (systemIcon_) systemIcon_->hide();
+}
+
+void TTrayIcon::Loaded() {
+    if (!inTray_ || systemIcon_) return;
+    // The menu opens on the right button only; a left click or a double click runs
+    // nothing, since the menu has no default entry. Qt adds the icon again by itself
+    // when the notification area restarts.
+    systemIcon_ = std::make_unique<QSystemTrayIcon>(icon_);
+    systemIcon_->setToolTip(hint_.left(kLongestHint));
+    if (popupMenu_) systemIcon_->setContextMenu(popupMenu_);
+    systemIcon_->show();
+}
+
+void TTrayIcon::SetMainWindow(QWidget* window) {
+    mainWindow_ = window;
+    if (mainWindow_ && StartMinimized && !inTray_) mainWindow_->showMinimized();
+}
+
+void TTrayIcon::ShowMainWindow() {
+    if (!mainWindow_) return;
+    if (mainWindow_->isMinimized())
+        mainWindow_->showNormal();
+    else
+        mainWindow_->show();
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
+}
+
+void TTrayIcon::HideMainWindow() {
+    if (!mainWindow_) return;
+    if (inTray_)
+        mainWindow_->hide();
+    else
+        mainWindow_->showMinimized();
+}
+
+void TTrayIcon::ApplicationMinimized() {
+    if (!inTray_ || !MinimizeToTray || !mainWindow_) return;
+    // Hidden once the window system has finished minimising it.
+    QTimer::singleShot(0, this, [this] {
+        if (mainWindow_ && mainWindow_->isMinimized()) HideMainWindow();
+    });
+}
+
+}  // namespace qel

@@ -1,0 +1,64 @@
+#pragma once
+#include <QIcon>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QSystemTrayIcon;
+
+namespace qel {
+
+// Whether the desktop offers a notification area. Tests may decide it in advance; an
+// empty value asks the desktop again.
+bool SystemTrayAvailable();
+void SetSystemTrayAvailableOverride(std::optional<bool> available);
+
+// The notification-area icon of the settings window: keeps the window hidden from the
+// start, offers the tray menu on the right button, and hides the window instead of
+// minimising it. Where the desktop has no notification area the window stays reachable
+// through the task bar instead: it starts minimised and "hiding" minimises it.
+class TTrayIcon : public QObject {
+    Q_OBJECT
+
+public:
+    // Decides once, here, between the notification area and the task-bar fallback.
+    explicit TTrayIcon(QWidget* owner);
+    ~TTrayIcon() override;
+
+    // Properties as the settings window sets them, before Loaded.
+    void SetIcon(const QIcon& icon) { icon_ = icon; }
+    void SetHint(const QString& hint) { hint_ = hint; }
+    void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
+    bool StartMinimized = true;
+    bool MinimizeToTray = true;
+
+    // The owner's components are loaded: the icon goes into the notification area.
+    void Loaded();
+    // The owner has finished its creation and is the application's main window now;
+    // without a notification area it starts minimised with its task-bar entry.
+    void SetMainWindow(QWidget* window);
+
+    void ShowMainWindow();
+    void HideMainWindow();
+    // The main window was minimised.
+    void ApplicationMinimized();
+
+    bool InTray() const { return inTray_; }
+    QWidget* MainWindow() const { return mainWindow_; }
+    QSystemTrayIcon* SystemIcon() const { return systemIcon_.get(); }
+
+private:
+    bool inTray_;
+    QIcon icon_;
+    QString hint_;
+    QPointer<QMenu> popupMenu_;
+    QPointer<QWidget> mainWindow_;
+    std::unique_ptr<QSystemTrayIcon> systemIcon_;
+};
+
+}  // namespace qel

@@ -1,0 +1,74 @@
+// The program's entry point: one copy per user, the settings window as the main window,
+// and the event loop until that window closes.
+#include <QApplication>
+#include <QIcon>
+#include <QString>
+#include <QTimer>
+
+#include <exception>
+#include <memory>
+
+#include "Application.h"
+#include "Dialogs.h"
+#include "ExecutableFolder.h"
+#include "QtTickSource.h"
+#include "Regional.h"
+#include "SComSetup.h"
+#include "SingleInstance.h"
+#include "TerminationSignals.h"
+
+int main(int argc, char* argv[]) {
+    // SIGTERM, SIGINT and SIGHUP end the program the way the menu's "В&ыход" does, from
+    // the first moment on: one that comes early waits until the event loop runs.
+    qel::TerminationSignals terminationSignals;
+    // Held until the process ends.
+    const qel::SingleInstanceLock singleInstance;
+
+    qel::TApplication app(argc, argv);
+    terminationSignals.Listen();
+
+    if (!singleInstance.FirstInstance()) {
+        // The box is all a second copy shows; a termination signal simply ends it.
+        QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
+            QApplication::closeAllWindows();
+            QCoreApplication::exit(0);
+        });
+        qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"),
+                                            QString::fromUtf8("Одна копия программы \"QEL-1 Агент\" уже запущена"));
+        return 0;
+    }
+
+    QApplication::setApplicationName(QString::fromUtf8("КЭЛ-1 Агент"));
+    app.SetHelpFile(QString::fromStdString(qel::ExecutableFolder() + "Readme.txt"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("qel1-agent"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
+    // The hidden settings window and the tray icon keep the program alive; it ends only
+    // when the settings window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    qel::LoadRegionalFromSystem();
+    qel::InstallQtTickSource();
+
+    // The settings window is made from inside the event loop, so that an end asked for
+    // while it is being made (a termination signal while a box of its creation waits)
+    // ends the loop as well.
+    std::unique_ptr<qel::TComSetup> comSetup;
+    QTimer::singleShot(0, &app, [&comSetup] {
+        try {
+            comSetup = std::make_unique<qel::TComSetup>();
+        } catch (const std::exception& e) {
+            qel::TApplication::ShowException(QString::fromUtf8(e.what()));
+            QCoreApplication::exit(1);
+            return;
+        }
+        QObject::connect(comSetup.get(), &qel::TComSetup::Closed, [] { QCoreApplication::exit(0); });
+    });
+    QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
+        if (qel::ComSetup != nullptr) qel::ComSetup->N6Click();
+        QCoreApplication::exit(0);
+    });
+    const int result = QApplication::exec();
+    // On the way out the settings window is destroyed: it saves the configuration, and
+    // its drivers close their ports.
+    comSetup.reset();
+    return result;
+}

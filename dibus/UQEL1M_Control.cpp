@@ -1,0 +1,194 @@
+#include "UQEL1M_Control.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextOption>
+#include <exception>
+
+#include "DiagnosticLog.h"
+#include "Dialogs.h"
+#include "FixedLayoutFont.h"
+#include "LocalTime.h"
+#include "Qel1mCommands.h"
+#include "Qel1mRecord.h"
+#include "Regional.h"
+#include "ReportPrinter.h"
+#include "ui_UQEL1M_Control.h"
+
+namespace qel {
+
+bool ReceiveInProgress = false;
+bool PrintRequested = false;
+
+namespace {
+
+constexpr int kReportFontPoints = 12;
+constexpr qreal kReportTabStop = 160;
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Sets a program-wide flag for a scope and clears it however the scope is left.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+// Counts the handlers running on the window, so that a Release requested meanwhile (from
+// inside one of its dialogs) waits until the outermost one has returned.
+class TQEL1M_Control::HandlerScope {
+public:
+    explicit HandlerScope(TQEL1M_Control& window) : window_(window) { ++window_.runningHandlers_; }
+    ~HandlerScope() {
+        if (--window_.runningHandlers_ == 0 && window_.releasePending_) window_.deleteLater();
+    }
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+
+private:
+    TQEL1M_Control& window_;
+};
+
+TQEL1M_Control::TQEL1M_Control(Qel1mHost& host)
+    : QWidget(nullptr,
+              Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                  Qt::WindowCloseButtonHint),
+      ui_(std::make_unique<Ui::TQEL1M_Control>()),
+      host_(host) {
+    ui_->setupUi(this);
+    setFixedSize(245, 123);
+    move(kQel1mWindowLeft, kQel1mWindowTop);
+    RichEdit.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Заголовок"));
+    // The report loses the template's formatting on its way through plain text: print it in
+    // a readable face with tab stops wide enough for a column of captions.
+    RichEdit.setDefaultFont(QFont(QStringLiteral("Times New Roman"), kReportFontPoints));
+    QTextOption textOption = RichEdit.defaultTextOption();
+    textOption.setTabStopDistance(kReportTabStop);
+    RichEdit.setDefaultTextOption(textOption);
+
+    // The desktop's icons where it has them, else the style's own.
+    ui_->BtnClear->setIcon(QIcon::fromTheme(QStringLiteral("edit-clear"), style()->standardIcon(QStyle::SP_DialogResetButton)));
+    ui_->BtnSave->setIcon(QIcon::fromTheme(QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton)));
+    ui_->BtnPrint->setIcon(
+        QIcon::fromTheme(QStringLiteral("document-print"), style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
+    ApplyFixedLayoutFont(this);
+
+    connect(ui_->EditName, &QLineEdit::textChanged, this, [this] { EditNameChange(); });
+    connect(ui_->BtnClear, &QPushButton::clicked, this, [this] { RunAction([this] { BtnClearClick(); }); });
+    connect(ui_->BtnSave, &QPushButton::clicked, this, [this] { RunAction([this] { BtnSaveClick(); }); });
+    connect(ui_->BtnPrint, &QPushButton::clicked, this, [this] { RunAction([this] { BtnPrintClick(); }); });
+}
+
+TQEL1M_Control::~TQEL1M_Control() = default;
+
+template <class Action>
+void TQEL1M_Control::RunAction(Action&& action) {
+    HandlerScope scope(*this);
+    try {
+        action();
+    } catch (const std::exception& e) {
+        AppDialogs().Error(this, Q(e.what()));
+    }
+}
+
+int TQEL1M_Control::Connection() const {
+    if (host_.ControlWindow(1) == this) return 1;
+    if (host_.ControlWindow(2) == this) return 2;
+    return 0;
+}
+
+void TQEL1M_Control::Release() {
+    if (runningHandlers_ > 0) {
+        releasePending_ = true;
+        hide();
+        return;
+    }
+    delete this;
+}
+
+void TQEL1M_Control::ShowPolledValue(const std::string& valueText, const std::string& addressNumber) {
+    ui_->Edit->setText(Q(valueText));
+    addressNumber_ = addressNumber;
+}
+
+std::string TQEL1M_Control::ValueText() const { return ui_->Edit->text().toStdString(); }
+
+std::string TQEL1M_Control::DeviceNameText() const { return ui_->EditName->text().toStdString(); }
+
+void TQEL1M_Control::SetDeviceNameText(const std::string& name) { ui_->EditName->setText(Q(name)); }
+
+std::string TQEL1M_Control::StatusText() const { return ui_->StatusBar->currentMessage().toStdString(); }
+
+void TQEL1M_Control::SetStatus(const std::string& text) { ui_->StatusBar->showMessage(Q(text)); }
+
+QPrinter& TQEL1M_Control::Printer() {
+    // One printer per window, so the choices made in the printer dialog hold for its next report.
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+void TQEL1M_Control::EditNameChange() {
+    const int connection = Connection();
+    if (connection != 0) host_.SetDeviceName(connection, DeviceNameText());
+}
+
+void TQEL1M_Control::BtnClearClick() {
+    HandlerScope scope(*this);
+    for (int connection : {1, 2}) {
+        if (host_.ControlWindow(connection) != this) continue;
+        if (ZeroDevice(host_.ComDriver(connection)) && !ReceiveInProgress)
+            SetStatus(kZeroedStatus + DateTimeText(NowLocal()));
+    }
+}
+
+void TQEL1M_Control::BtnSaveClick() {
+    HandlerScope scope(*this);
+    FlagScope receiving(ReceiveInProgress);
+
+    const int deviceNumber = host_.ControlWindow(1) == this ? 1 : 2;
+    const std::string shown = ValueText();
+    const std::string line = BuildQel1mRecord(deviceNumber, NowLocal(), shown);
+    NoteDiagnostic(kReceivedNote + line);
+    host_.Save2File(line);
+    SetStatus(kReceivedStatus + DateTimeText(NowLocal()) + " " + shown);
+
+    if (!PrintRequested) return;
+    QPrinter& printer = Printer();
+    if (!AppDialogs().SelectPrinter(this, printer)) return;
+    // The values are taken now: the poll may have changed the shown value while the
+    // printer dialog was open.
+    PrintReport(RichEdit, printer, ReportValues{DeviceNameText(), AddressNumber(), ValueText()});
+    BtnClearClick();
+}
+
+void TQEL1M_Control::BtnPrintClick() {
+    HandlerScope scope(*this);
+    FlagScope printing(PrintRequested);
+    BtnSaveClick();
+}
+
+void TQEL1M_Control::closeEvent(QCloseEvent* event) {
+    HandlerScope scope(*this);
+    // Closing never destroys the window: it is hidden, and the device-type change shows it again.
+    event->ignore();
+    const bool askToEnd = host_.ControlWindow(1) == nullptr || host_.ControlWindow(2) == nullptr;
+    const bool endProgram = askToEnd && AppDialogs().ConfirmOkCancel(this, Q(kQel1mCloseCaption), Q(kQel1mCloseQuestion));
+    hide();
+    if (endProgram) host_.CloseMainWindow();
+}
+
+}  // namespace qel

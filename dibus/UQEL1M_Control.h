@@ -1,0 +1,106 @@
+#pragma once
+#include <QTextDocument>
+#include <QWidget>
+#include <memory>
+#include <string>
+
+class QCloseEvent;
+class QPrinter;
+namespace Ui {
+class TQEL1M_Control;
+}
+
+namespace qel {
+
+class TSerialPortDriver;
+class TQEL1M_Control;
+
+// What a QEL-1M control window needs of the settings window, which implements it.
+// `connection` is 1 or 2.
+class Qel1mHost {
+public:
+    virtual ~Qel1mHost() = default;
+    // The connection's control window, or null when it has none.
+    virtual TQEL1M_Control* ControlWindow(int connection) = 0;
+    virtual void SetControlWindow(int connection, TQEL1M_Control* window) = 0;
+    // The connection's device name, which outlives its control window.
+    virtual std::string DeviceName(int connection) const = 0;
+    virtual void SetDeviceName(int connection, const std::string& name) = 0;
+    // The connection's serial driver.
+    virtual TSerialPortDriver& ComDriver(int connection) = 0;
+    // Files one record line in the data file.
+    virtual void Save2File(const std::string& line) = 0;
+    // Closes the settings window, which ends the program.
+    virtual void CloseMainWindow() = 0;
+};
+
+// Program-wide, shared by both control windows: a receive is running, and the running
+// receive was asked to print a report.
+extern bool ReceiveInProgress;
+extern bool PrintRequested;
+
+inline constexpr const char* kQel1mCloseQuestion =
+    "Закрывается окно управления КЭЛ-1М.\r\nЗавершить выполнение всей программы?";
+inline constexpr const char* kQel1mCloseCaption = "Information";
+inline constexpr const char* kZeroedStatus = "Обнулено ";
+inline constexpr const char* kReceivedStatus = "Принято ";
+inline constexpr const char* kReceivedNote = "Принят пакет: ";
+inline constexpr int kQel1mWindowLeft = 297;
+inline constexpr int kQel1mWindowTop = 157;
+
+// The small always-on-top window of one QEL-1M connection: the device name, the value
+// polled last, zeroing, receive, and receive with a printed report. Created without an
+// owner; ended only through Release.
+class TQEL1M_Control : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TQEL1M_Control(Qel1mHost& host);
+    ~TQEL1M_Control() override;
+    TQEL1M_Control(const TQEL1M_Control&) = delete;
+    TQEL1M_Control& operator=(const TQEL1M_Control&) = delete;
+
+    // Handlers of the window's controls; also callable directly.
+    void EditNameChange();
+    void BtnClearClick();
+    void BtnSaveClick();
+    void BtnPrintClick();
+
+    // What the value poll writes: the value text into Edit, and the device's number.
+    void ShowPolledValue(const std::string& valueText, const std::string& addressNumber);
+    std::string ValueText() const;
+    const std::string& AddressNumber() const { return addressNumber_; }
+    std::string DeviceNameText() const;
+    void SetDeviceNameText(const std::string& name);
+    std::string StatusText() const;
+
+    // 1 or 2 when this is that connection's control window, else 0.
+    int Connection() const;
+
+    // Ends the window: at once, or, while one of its handlers is running (a dialog of it may
+    // be open), hidden now and deleted after that handler has returned.
+    void Release();
+
+    // The print surface of the report: a document rather than a widget, as it is never seen.
+    QTextDocument RichEdit;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    class HandlerScope;
+    void SetStatus(const std::string& text);
+    // A user action: an exception leaving it is shown in the program's general error box.
+    template <class Action>
+    void RunAction(Action&& action);
+    QPrinter& Printer();
+
+    std::unique_ptr<Ui::TQEL1M_Control> ui_;
+    Qel1mHost& host_;
+    std::string addressNumber_;
+    std::unique_ptr<QPrinter> printer_;
+    int runningHandlers_ = 0;
+    bool releasePending_ = false;
+};
+
+}  // namespace qel

@@ -1,0 +1,123 @@
+#pragma once
+// A settings window in a folder of its own: its INI beside a pretend executable, its
+// ports mapped to simulated devices on pseudo-terminals, its dialogs and bell answered
+// and heard by the test.
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QString>
+#include <QStringList>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Configuration.h"
+#include "ExecutableFolder.h"
+#include "GuiTestSupport.h"
+#include "QtTickSource.h"
+#include "Regional.h"
+#include "SComSetup.h"
+#include "SerialPortDriver.h"
+#include "Simulator.h"
+#include "TestFiles.h"
+#include "TrayIcon.h"
+
+namespace qel::test {
+
+// The packet of a QEL-1 number 7, record 300, 09:45 on 31.12.05, dose 12.5.
+inline const std::string kExamplePacket{"\x00\x07\x01\x2C\x45\x09\x31\x12\x05\x00\x00\x0C\x05\x00\xDB", 15};
+inline const char* const kExampleLine = "00007 00300 09:45 31.12.05 00012,500";
+
+class SettingsWindowRig : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetExecutableFolderOverride(folder.Path() + "/");
+        SetSystemTrayAvailableOverride(true);
+        InstallQtTickSource();
+        SetRegional(RussianRegionalSettings());
+        GetLastRecordIfError = false;
+        DeviceNames = {};
+    }
+
+    void TearDown() override {
+        window.reset();
+        devices.clear();
+        SetDefaultTickSourceFactory(nullptr);
+        SetSystemTrayAvailableOverride(std::nullopt);
+        SetExecutableFolderOverride("");
+        SetRegional(FallbackRegionalSettings());
+        GetLastRecordIfError = false;
+        DeviceNames = {};
+    }
+
+    // The device on COMn, made on first use.
+    Simulator& Device(int n) {
+        auto& device = devices[n];
+        if (!device) {
+            std::string error;
+            device = Simulator::CreatePty(LinkPath(n), error);
+            if (!device) ADD_FAILURE() << "no pseudo-terminal: " << error;
+        }
+        return *device;
+    }
+    std::string LinkPath(int n) const { return folder / ("ttyQEL" + std::to_string(n)); }
+
+    std::string IniPath() const { return folder / "QEL1_Agent.ini"; }
+
+    // [Ports] maps COM1 to COM3 to the simulated devices, then the program's own section.
+    void WriteSettings(const std::vector<std::string>& keys) {
+        std::vector<std::string> lines{"[Ports]"};
+        for (int n = 1; n <= 3; ++n) {
+            Device(n);
+            lines.push_back("COM" + std::to_string(n) + "=" + LinkPath(n));
+        }
+        lines.push_back("[QEL1_Agent]");
+        lines.insert(lines.end(), keys.begin(), keys.end());
+        WriteIni(IniPath(), lines);
+    }
+
+    TComSetup& Open() {
+        window = std::make_unique<TComSetup>();
+        return *window;
+    }
+
+    template <class T>
+    T& Control(const char* name) {
+        T* control = window->findChild<T*>(QString::fromLatin1(name));
+        if (control == nullptr) throw std::runtime_error(std::string("no control ") + name);
+        return *control;
+    }
+
+    QStringList Lines() {
+        QStringList lines;
+        auto& list = Control<QListWidget>("ListBox1");
+        for (int i = 0; i < list.count(); ++i) lines << list.item(i)->text();
+        return lines;
+    }
+    bool HasLine(const QString& line) { return Lines().contains(line); }
+    bool WaitForLine(const QString& line, int timeoutMs = 3000) {
+        return WaitUntil([&] { return HasLine(line); }, timeoutMs);
+    }
+
+    // True when the port can be opened by somebody else, that is, the window does not hold it.
+    bool PortIsFree(TComPortNumber port) {
+        TSerialPortDriver probe;
+        probe.SetComPort(port);
+        const bool opened = probe.Connect();
+        probe.Disconnect();
+        return opened;
+    }
+
+    TempFolder folder;
+    CurrentFolder current{folder.Path()};
+    ScriptedDialogs dialogs;
+    RecordingBell bell;
+    std::map<int, std::unique_ptr<Simulator>> devices;
+    std::unique_ptr<TComSetup> window;
+};
+
+}  // namespace qel::test

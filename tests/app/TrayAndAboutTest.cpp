@@ -1,0 +1,188 @@
+// The tray facility (with a notification area and without one), the About window and
+// the two things the program hands to the desktop: the help file and the web address.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <QUrl>
+
+#include "FixedLayoutFont.h"
+#include "SAbout.h"
+#include "SettingsWindowRig.h"
+
+namespace qel::test {
+
+// Receives the addresses the program asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+
+public:
+    explicit UrlCatcher(const QString& scheme) : scheme_(scheme) {
+        QDesktopServices::setUrlHandler(scheme_, this, "Open");
+    }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(scheme_); }
+
+    QList<QUrl> urls;
+
+public slots:
+    void Open(const QUrl& url) { urls << url; }
+
+private:
+    QString scheme_;
+};
+
+namespace {
+
+using TrayIcon = SettingsWindowRig;
+
+TEST_F(TrayIcon, OffersAboutSettingsAndExitOnTheRightButton) {
+    Open();
+    TTrayIcon& tray = window->TrayIcon();
+    ASSERT_TRUE(tray.InTray());
+    ASSERT_NE(tray.SystemIcon(), nullptr);
+    EXPECT_EQ(tray.SystemIcon()->toolTip(), Q("Программа для приёма информации от КЭЛ1"));
+    EXPECT_FALSE(tray.SystemIcon()->icon().isNull());
+    auto& menu = Control<QMenu>("PopupMenu2");
+    EXPECT_EQ(tray.SystemIcon()->contextMenu(), &menu);
+
+    const QList<QAction*> entries = menu.actions();
+    ASSERT_EQ(entries.size(), 5);
+    EXPECT_TRUE(entries[0]->text().startsWith(Q("КЭЛ1-Агент")));
+    EXPECT_TRUE(entries[0]->text().contains(Q("&С")));  // the Cyrillic letter
+    EXPECT_EQ(entries[0]->toolTip(), Q("Кратко о программе"));
+    EXPECT_TRUE(entries[1]->isSeparator());
+    EXPECT_EQ(entries[2]->text(), Q("&Настройка"));
+    EXPECT_EQ(entries[2]->toolTip(), Q("Настроить параметры программы"));
+    EXPECT_TRUE(entries[3]->isSeparator());
+    EXPECT_EQ(entries[4]->text(), Q("В&ыйти"));
+    EXPECT_EQ(entries[4]->toolTip(), Q("Выйти из программы"));
+    EXPECT_EQ(menu.defaultAction(), nullptr);  // a double click runs nothing
+
+    // The icon goes with the window.
+    QPointer<QSystemTrayIcon> icon(tray.SystemIcon());
+    window.reset();
+    EXPECT_TRUE(icon.isNull());
+}
+
+TEST_F(TrayIcon, SettingsEntryShowsTheWindowAndChangesNothing) {
+    WriteSettings({"Con1check=0", "Rewrite=1"});
+    const std::string before = ReadBytes(IniPath());
+    Open();
+    ASSERT_FALSE(window->isVisible());
+    Control<QAction>("actOptions").trigger();
+    EXPECT_TRUE(window->isVisible());
+    Control<QAction>("actOptions").trigger();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(Control<QCheckBox>("CB_Rewrite").isChecked());
+    EXPECT_EQ(ReadBytes(IniPath()), before);
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
+TEST_F(TrayIcon, MinimisingHidesTheWindowAndSettingsBringsItBack) {
+    Open();
+    window->ShowMainWindow();
+    window->showMinimized();
+    EXPECT_TRUE(WaitUntil([&] { return !window->isVisible(); }, 2000));
+    window->ShowMainWindow();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+}
+
+TEST_F(TrayIcon, ShowAndHideDoNothingBeforeTheWindowIsTheMainWindow) {
+    Open();
+    TTrayIcon early(nullptr);
+    early.ShowMainWindow();
+    early.HideMainWindow();
+    EXPECT_EQ(early.MainWindow(), nullptr);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->TrayIcon().MainWindow(), window.get());
+}
+
+TEST_F(TrayIcon, WithoutANotificationAreaTheWindowLivesMinimisedOnTheTaskBar) {
+    SetSystemTrayAvailableOverride(false);
+    Open();
+    EXPECT_FALSE(window->TrayIcon().InTray());
+    EXPECT_EQ(window->TrayIcon().SystemIcon(), nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+
+    Control<QAction>("actOptions").trigger();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    window->BitBtn1Click();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+    RunEventsFor(100);
+    EXPECT_TRUE(window->isVisible());  // minimised, not hidden
+}
+
+TEST_F(TrayIcon, AboutWindowIsMadeAndDestroyedAtEachOpening) {
+    Open();
+    int openings = 0;
+    dialogs.inModal = [&](QDialog& dialog) {
+        ++openings;
+        auto* about = qobject_cast<TAboutBox*>(&dialog);
+        ASSERT_NE(about, nullptr);
+        EXPECT_EQ(about->parentWidget(), window.get());
+        EXPECT_EQ(about->windowTitle(), Q("О программе \"КЭЛ1-Агент\""));
+        EXPECT_EQ(about->size(), QSize(298, 228));
+        EXPECT_EQ(about->minimumSize(), about->maximumSize());
+        EXPECT_EQ(about->findChild<QLabel*>("Version")->text(), Q("КЭЛ1-Агент v1.2"));
+        EXPECT_TRUE(about->findChild<QLabel*>("Version")->alignment() & Qt::AlignHCenter);
+        EXPECT_EQ(about->findChild<QLabel*>("ProgramIcon")->size(), QSize(73, 57));
+        EXPECT_FALSE(about->findChild<QLabel*>("ProgramIcon")->pixmap().isNull());
+        EXPECT_EQ(about->findChild<QFrame*>("Panel1")->size(), QSize(281, 177));
+        EXPECT_TRUE(about->findChild<QPlainTextEdit*>("Comments")->isReadOnly());
+        EXPECT_TRUE(about->findChild<QPlainTextEdit*>("Comments")->toPlainText().contains(Q("COM-порт")));
+        auto* web = about->findChild<QLabel*>("WebAddress");
+        EXPECT_TRUE(web->font().bold());
+        EXPECT_EQ(web->font().family(), about->font().family());
+        EXPECT_EQ(web->palette().color(QPalette::WindowText), QColor(Qt::blue));
+        EXPECT_LE(QFontMetrics(web->font()).horizontalAdvance(web->text()), web->width());
+        EXPECT_TRUE(CaptionsFit(about));
+        auto* ok = about->findChild<QPushButton*>("OKButton");
+        EXPECT_TRUE(ok->isDefault());
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_EQ(about->result(), QDialog::Accepted);
+    };
+    Control<QAction>("actAbout").trigger();  // from the tray
+    Control<QAction>("N7").trigger();        // from the menu
+    EXPECT_EQ(openings, 2);
+    EXPECT_EQ(dialogs.Count("window"), 2);
+    EXPECT_TRUE(window->findChildren<TAboutBox*>().isEmpty());
+}
+
+TEST_F(TrayIcon, AboutLinkOpensTheMakersAddressInTheBrowser) {
+    UrlCatcher browser(QStringLiteral("https"));
+    TAboutBox about(nullptr);
+    about.show();
+    auto* link = about.findChild<QLabel*>("WebAddress");
+    QTest::mouseClick(link, Qt::LeftButton);
+    ASSERT_EQ(browser.urls.size(), 1);
+    EXPECT_EQ(browser.urls[0], about.WebAddress());
+    EXPECT_EQ(browser.urls[0], QUrl("https://qel-agent.example.org"));
+    EXPECT_TRUE(about.isVisible());  // the click opens the address and nothing else
+}
+
+TEST_F(TrayIcon, HelpOpensReadmeOfTheCurrentFolder) {
+    UrlCatcher viewer(QStringLiteral("file"));
+    Open();
+    Control<QAction>("N3").trigger();
+    ASSERT_EQ(viewer.urls.size(), 1);
+    EXPECT_EQ(viewer.urls[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("Readme.txt")));
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+}  // namespace
+}  // namespace qel::test
+
+#include "TrayAndAboutTest.moc"

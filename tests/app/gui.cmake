@@ -1,0 +1,16 @@
+# The windows and the start-up pieces of the program, on Qt's offscreen platform, with
+# simulated devices on pseudo-terminals.
+find_package(Qt6 REQUIRED COMPONENTS Test)
+
+add_executable(app_gui_tests
+  ${CMAKE_CURRENT_LIST_DIR}/GuiTestMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/QtDialogsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SettingsWindowTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/StartUpPiecesTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TrayAndAboutTest.cpp
+)
+target_include_directories(app_gui_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(app_gui_tests PRIVATE qel_app_ui qel_sim Qt6::Test GTest::gtest)
+gtest_discover_tests(app_gui_tests
+  DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)

@@ -1,0 +1,34 @@
+# Tests of the QEL-1M control window, its polling and receive, and report printing.
+
+# The logic below the window: record, commands over a pseudo-terminal, report text.
+add_executable(qel1m_logic_tests
+  ${CMAKE_CURRENT_LIST_DIR}/Qel1mCommandsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Qel1mRecordTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReportFillTest.cpp
+)
+target_include_directories(qel1m_logic_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app)
+target_link_libraries(qel1m_logic_tests PRIVATE qel_dibus_ui qel_sim GTest::gtest_main)
+set_target_properties(qel1m_logic_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+gtest_discover_tests(qel1m_logic_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+
+# The window itself on the offscreen platform, alone and inside the settings window,
+# printing to PDF (checked with pdftotext and pdfinfo).
+add_executable(qel1m_window_tests
+  ${CMAKE_SOURCE_DIR}/tests/app/GuiTestMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Qel1mSettingsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Qel1mWindowTest.cpp
+)
+target_include_directories(qel1m_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app)
+target_compile_definitions(qel1m_window_tests PRIVATE QEL_REPORT_TEMPLATE="${CMAKE_SOURCE_DIR}/dibus/report.rtf")
+target_link_libraries(qel1m_window_tests PRIVATE qel_app_ui qel_dibus_ui qel_sim GTest::gtest)
+set_target_properties(qel1m_window_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+gtest_discover_tests(qel1m_window_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES TIMEOUT 300 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# How long a Timer1 tick blocks the window while it polls, and the CPU it takes; a
+# measurement to run by hand, not a test:
+#   cmake --build build --target qel1m_poll_benchmark && build/bin/qel1m_poll_benchmark
+add_executable(qel1m_poll_benchmark ${CMAKE_CURRENT_LIST_DIR}/Qel1mPollBenchmark.cpp)
+target_include_directories(qel1m_poll_benchmark PRIVATE ${CMAKE_SOURCE_DIR}/tests/app)
+target_link_libraries(qel1m_poll_benchmark PRIVATE qel_app_ui qel_dibus_ui qel_sim)
+set_target_properties(qel1m_poll_benchmark PROPERTIES AUTOMOC OFF AUTOUIC OFF)

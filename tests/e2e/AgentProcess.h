@@ -1,0 +1,144 @@
+#pragma once
+// The built program run as a child process in a folder of its own, with its standard
+// error kept in a file, and always ended and reaped when the test is over.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace qel::test {
+
+// Polls `done` every 10 ms until it holds or `timeoutMs` passed; tells whether it held.
+inline bool PollUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return done();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+inline std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class AgentProcess {
+public:
+    AgentProcess() = default;
+    AgentProcess(const AgentProcess&) = delete;
+    AgentProcess& operator=(const AgentProcess&) = delete;
+    ~AgentProcess() {
+        if (pid_ > 0 && !exited_) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+    }
+
+    // Starts `program` in `folder`; the environment is this process's with `overrides`
+    // (an empty value removes the variable). Standard output and error go to `logPath`.
+    bool Start(const std::string& program, const std::string& folder, const std::string& logPath,
+               const std::map<std::string, std::string>& overrides) {
+        logPath_ = logPath;
+        std::vector<std::string> environment;
+        for (char** e = environ; *e != nullptr; ++e) {
+            const std::string entry = *e;
+            const std::string name = entry.substr(0, entry.find('='));
+            if (overrides.count(name) == 0) environment.push_back(entry);
+        }
+        for (const auto& [name, value] : overrides)
+            if (!value.empty()) environment.push_back(name + "=" + value);
+        std::vector<char*> envp;
+        for (std::string& entry : environment) envp.push_back(entry.data());
+        envp.push_back(nullptr);
+        std::string programCopy = program;
+        char* argv[] = {programCopy.data(), nullptr};
+
+        // Everything the child needs is made before the fork: only async-signal-safe calls
+        // run between fork and exec (the simulators' threads are running).
+        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (log < 0 || devNull < 0) return false;
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            if (::chdir(folder.c_str()) != 0) ::_exit(126);
+            ::dup2(devNull, 0);
+            ::dup2(log, 1);
+            ::dup2(log, 2);
+            ::execve(argv[0], argv, envp.data());
+            ::_exit(127);
+        }
+        ::close(log);
+        ::close(devNull);
+        return pid_ > 0;
+    }
+
+    pid_t Pid() const { return pid_; }
+
+    bool Running() {
+        if (pid_ <= 0 || exited_) return false;
+        int status = 0;
+        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
+        if (r == pid_) {
+            exited_ = true;
+            status_ = status;
+            return false;
+        }
+        return true;
+    }
+
+    void Signal(int number) {
+        if (Running()) ::kill(pid_, number);
+    }
+
+    // Waits for the end; true when it ended within the time. Status() then holds it.
+    bool WaitExit(int timeoutMs) {
+        return PollUntil([this] { return !Running(); }, timeoutMs);
+    }
+    bool ExitedCleanly() const { return exited_ && WIFEXITED(status_) && WEXITSTATUS(status_) == 0; }
+    int Status() const { return status_; }
+
+    std::string Log() const { return FileText(logPath_); }
+    bool WaitLog(const std::string& text, int timeoutMs) const {
+        return PollUntil([&] { return Log().find(text) != std::string::npos; }, timeoutMs);
+    }
+
+    // The files the process holds open, as the links of /proc/PID/fd show them.
+    std::vector<std::string> OpenFiles() const {
+        std::vector<std::string> files;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", ec)) {
+            std::error_code linkError;
+            const auto target = std::filesystem::read_symlink(entry.path(), linkError);
+            if (!linkError) files.push_back(target.string());
+        }
+        return files;
+    }
+    bool HoldsOpen(const std::string& path) const {
+        for (const std::string& file : OpenFiles())
+            if (file == path) return true;
+        return false;
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int status_ = 0;
+    std::string logPath_;
+};
+
+}  // namespace qel::test

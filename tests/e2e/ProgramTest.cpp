@@ -1,0 +1,337 @@
+// The whole program: the built qel1-agent copied into a folder with its INI, its ports
+// mapped to two simulated QEL-1 devices on pseudo-terminals, run headless, and ended
+// with SIGTERM as a session's end would.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AgentProcess.h"
+#include "Cp1251.h"
+#include "Simulator.h"
+
+#ifndef QEL_AGENT_PROGRAM
+#error "QEL_AGENT_PROGRAM must name the built program"
+#endif
+
+namespace qel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kExamplePacket{"\x00\x07\x01\x2C\x45\x09\x31\x12\x05\x00\x00\x0C\x05\x00\xDB", 15};
+const std::string kNoteBox = "qel.dialogs: information | Information | ";
+const std::vector<std::string> kKeyOrder{"Con1check", "Con2check", "Con1numCOM", "Con2numCOM", "Con1Speed",
+                                         "Con2Speed", "Con1QELType", "Con2QELType", "GetLastRecordIfError",
+                                         "ScreenMessages", "Rewrite", "MultyFiles", "SaveFile", "Name1", "Name2"};
+constexpr int kStartMs = 15000;  // a sanitizer build starts slowly
+constexpr int kEndMs = 10000;
+
+std::string MakeTempFolder() {
+    std::string pattern = (fs::temp_directory_path() / "qel-e2e-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return pattern;
+}
+
+// The key=value lines of the program's section, in file order.
+std::vector<std::pair<std::string, std::string>> ProgramKeys(const std::string& ini) {
+    std::vector<std::pair<std::string, std::string>> keys;
+    const std::string text = Cp1251ToUtf8(FileText(ini));
+    bool inside = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 2;
+        if (!line.empty() && line[0] == '[') {
+            inside = line == "[QEL1_Agent]";
+        } else if (inside && line.find('=') != std::string::npos) {
+            keys.emplace_back(line.substr(0, line.find('=')), line.substr(line.find('=') + 1));
+        }
+    }
+    return keys;
+}
+
+class WholeProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = MakeTempFolder();
+        folder = root_ + "/agent";
+        runtime = root_ + "/run";
+        fs::create_directory(folder);
+        fs::create_directory(runtime);
+        ::chmod(runtime.c_str(), 0700);
+        program = folder + "/qel1-agent";
+        fs::copy_file(QEL_AGENT_PROGRAM, program);
+        for (int n = 1; n <= 2; ++n) {
+            std::string error;
+            devices.push_back(Simulator::CreatePty(root_ + "/ttyQEL" + std::to_string(n), error));
+            ASSERT_TRUE(devices.back()) << error;
+        }
+    }
+
+    void TearDown() override {
+        agents.clear();  // kills and reaps whatever still runs
+        devices.clear();
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+
+    std::string IniPath() const { return folder + "/QEL1_Agent.ini"; }
+
+    void WriteIni(const std::vector<std::string>& keys) {
+        std::string text = "[Ports]\r\n";
+        for (int n = 1; n <= 2; ++n) text += "COM" + std::to_string(n) + "=" + root_ + "/ttyQEL" + std::to_string(n) + "\r\n";
+        text += "[QEL1_Agent]\r\n";
+        for (const std::string& key : keys) text += key + "\r\n";
+        std::ofstream(IniPath(), std::ios::binary) << Utf8ToCp1251(text);
+    }
+
+    AgentProcess& StartAgent(std::map<std::string, std::string> environment = {}) {
+        environment.emplace("QT_QPA_PLATFORM", "offscreen");
+        environment.emplace("XDG_RUNTIME_DIR", runtime);
+        environment.emplace("LC_ALL", "C");
+        environment.emplace("QT_LOGGING_RULES", "qel.dialogs.info=true");
+        agents.push_back(std::make_unique<AgentProcess>());
+        const std::string log = root_ + "/agent-" + std::to_string(agents.size()) + ".log";
+        EXPECT_TRUE(agents.back()->Start(program, folder, log, environment));
+        return *agents.back();
+    }
+
+    // The program has opened the device's port, and had the time to set it up and empty
+    // its queues (bytes sent before that are dropped, as on a real line).
+    bool Holds(AgentProcess& agent, int device, int timeoutMs = kStartMs) {
+        if (!PollUntil([&] { return agent.HoldsOpen(Device(device).Path()); }, timeoutMs)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return true;
+    }
+
+    Simulator& Device(int n) { return *devices[static_cast<std::size_t>(n - 1)]; }
+
+    std::string DataFile() const { return FileText(folder + "/Data.qel"); }
+    bool WaitForData(const std::string& line, int timeoutMs = 8000) {
+        return PollUntil([&] { return DataFile().find(line + "\r\n") != std::string::npos; }, timeoutMs);
+    }
+
+    void EndWithSigterm(AgentProcess& agent) {
+        agent.Signal(SIGTERM);
+        ASSERT_TRUE(agent.WaitExit(kEndMs)) << "the program did not end on SIGTERM";
+        EXPECT_TRUE(agent.ExitedCleanly()) << "status " << agent.Status() << "\n" << agent.Log();
+    }
+
+    std::set<std::string> FolderListing() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+        return names;
+    }
+
+    std::string folder;
+    std::string runtime;
+    std::string program;
+    std::vector<std::unique_ptr<Simulator>> devices;
+    std::vector<std::unique_ptr<AgentProcess>> agents;
+
+private:
+    std::string root_;
+};
+
+TEST(ProgramFolder, ReadmeBesideTheProgramIsInTheProgramsOwnText) {
+    const std::string readme = FileText(QEL_AGENT_README);
+    ASSERT_FALSE(readme.empty());
+    // Code page 1251 with CR LF: every line end is CR LF, and the Russian text reads back.
+    for (std::size_t i = readme.find('\n'); i != std::string::npos; i = readme.find('\n', i + 1))
+        ASSERT_TRUE(i > 0 && readme[i - 1] == '\r') << "a bare LF at byte " << i;
+    EXPECT_NE(readme.find(Utf8ToCp1251("Порты в Linux")), std::string::npos);
+    EXPECT_NE(readme.find("COM1=/dev/ttyUSB0\r\n"), std::string::npos);
+    EXPECT_EQ(readme.find("\xD0\x9F"), std::string::npos);  // no UTF-8 left ("П")
+}
+
+TEST_F(WholeProgram, FilesPacketsOfTwoDevicesThroughNoiseAndSavesItsSettingsOnSigterm) {
+    WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=0", "Con2Speed=1"});
+    const std::string portsSection = FileText(IniPath()).substr(0, FileText(IniPath()).find("[QEL1_Agent]"));
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+    ASSERT_TRUE(Holds(agent, 2)) << agent.Log();
+
+    // Without regional settings (LC_ALL=C) the separators are ":", "/" and ".".
+    Device(1).SendBytes(kExamplePacket);
+    ASSERT_TRUE(WaitForData("00007 00300 09:45 31/12/05 00012.500")) << DataFile();
+    Qel1Fields fields;
+    fields.device = 2;
+    fields.record = 41;
+    fields.hour = 23;
+    fields.minute = 59;
+    fields.day = 9;
+    fields.month = 10;
+    fields.year = 26;
+    fields.doseInteger = 65535;
+    fields.doseFraction = 255;
+    Device(2).SendPacket(fields);
+    ASSERT_TRUE(WaitForData("00002 00041 23:59 09/10/26 65535.255")) << DataFile();
+
+    // Noise and bad packets on both lines, each on its own: all refused, and the program
+    // goes on. Connection 1 waits 200 ms for the rest of a short block, connection 2 two seconds.
+    const auto sendAlone = [&](int device, const std::string& bytes, int settleMs, const SendOptions& options = {}) {
+        Device(device).SendBytes(bytes, options);
+        ASSERT_TRUE(Device(device).WaitIdle(5000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
+    };
+    std::string badChecksum = kExamplePacket;
+    badChecksum[14] = '\x00';
+    std::string deviceError = kExamplePacket;
+    deviceError[13] = '\x07';
+    deviceError[14] = '\xE2';
+    sendAlone(1, std::string("\x13\x37\x00\xFF\x42\x42\x42", 7), 400);
+    sendAlone(1, badChecksum, 300);
+    sendAlone(1, kExamplePacket + kExamplePacket, 300);
+    sendAlone(1, deviceError, 300);
+    sendAlone(2, std::string(40, '\xA5'), 800);
+    sendAlone(2, kExamplePacket, 2600, SendOptions{{10}, 100, {}});  // in two pieces: joined
+    ASSERT_TRUE(agent.Running()) << agent.Log();
+
+    fields.record = 42;
+    Device(1).SendPacket(fields);
+    ASSERT_TRUE(WaitForData("00002 00042 23:59 09/10/26 65535.255")) << DataFile();
+    // Only the good packets were filed, the one that came in two pieces among them.
+    EXPECT_EQ(DataFile(),
+              "00007 00300 09:45 31/12/05 00012.500\r\n"
+              "00002 00041 23:59 09/10/26 65535.255\r\n"
+              "00007 00300 09:45 31/12/05 00012.500\r\n"
+              "00002 00042 23:59 09/10/26 65535.255\r\n");
+    EXPECT_EQ(agent.Log().find(kNoteBox), std::string::npos);  // no boxes: screen messages are off
+
+    EndWithSigterm(agent);
+    const auto keys = ProgramKeys(IniPath());
+    std::vector<std::string> names;
+    for (const auto& key : keys) names.push_back(key.first);
+    std::vector<std::string> sortedNames = names, sortedExpected = kKeyOrder;
+    std::sort(sortedNames.begin(), sortedNames.end());
+    std::sort(sortedExpected.begin(), sortedExpected.end());
+    EXPECT_EQ(sortedNames, sortedExpected);
+    EXPECT_EQ(keys.size(), 15u);
+    EXPECT_EQ(FileText(IniPath()).substr(0, portsSection.size()), portsSection);
+    EXPECT_FALSE(agent.HoldsOpen(Device(1).Path()));
+}
+
+TEST_F(WholeProgram, WritesTheFifteenKeysInOrderWhenItEndsWithoutASettingsFile) {
+    AgentProcess& agent = StartAgent();
+    // The lock is taken after the signal handlers are in place.
+    ASSERT_TRUE(PollUntil([&] { return fs::exists(runtime + "/QEL1Monitor"); }, kStartMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(agent.Running()) << agent.Log();
+    EXPECT_FALSE(fs::exists(IniPath()));  // nothing is written while it runs
+    EndWithSigterm(agent);
+    std::vector<std::string> names;
+    for (const auto& key : ProgramKeys(IniPath())) names.push_back(key.first);
+    EXPECT_EQ(names, kKeyOrder);
+}
+
+TEST_F(WholeProgram, RecordLineFollowsTheUsersRegionalSettings) {
+    // A Russian locale made for this test only, where the system can make one.
+    const std::string locales = folder + "/../locales";
+    fs::create_directory(locales);
+    const std::string command = "localedef -i ru_RU -f UTF-8 '" + locales + "/ru_RU.UTF-8' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0 || !fs::exists(locales + "/ru_RU.UTF-8"))
+        GTEST_SKIP() << "this system cannot make a ru_RU locale";
+    WriteIni({"Con1check=1", "Con1numCOM=1", "Con1Speed=0"});
+    // With LOCPATH set, the C library's newlocale keeps its copy of the path (made with
+    // argz_add_sep) for good; a leak checker in the program is told that this one is not
+    // the program's.
+    const std::string suppressions = locales + "/leaks.supp";
+    std::ofstream(suppressions) << "leak:__newlocale\nleak:__argz_add_sep\n";
+    std::string leakOptions = "suppressions=" + suppressions;
+    if (const char* given = std::getenv("LSAN_OPTIONS")) leakOptions = std::string(given) + ":" + leakOptions;
+    AgentProcess& agent =
+        StartAgent({{"LC_ALL", "ru_RU.UTF-8"}, {"LOCPATH", locales}, {"LSAN_OPTIONS", leakOptions}});
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+    Device(1).SendBytes(kExamplePacket);
+    EXPECT_TRUE(WaitForData("00007 00300 09:45 31.12.05 00012,500")) << DataFile();
+    EndWithSigterm(agent);
+}
+
+TEST_F(WholeProgram, SecondStartShowsItsMessageAndTouchesNothing) {
+    WriteIni({"Con1check=1", "Con1numCOM=1"});
+    AgentProcess& first = StartAgent();
+    ASSERT_TRUE(Holds(first, 1)) << first.Log();
+    const std::string iniBefore = FileText(IniPath());
+    const auto listingBefore = FolderListing();
+
+    AgentProcess& second = StartAgent();
+    ASSERT_TRUE(second.WaitLog(kNoteBox + "Одна копия программы \"QEL-1 Агент\" уже запущена | Cancel", kStartMs))
+        << second.Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(second.Running());  // the box waits for its answer
+    EXPECT_FALSE(second.HoldsOpen(Device(1).Path()));
+    EXPECT_FALSE(second.HoldsOpen(Device(2).Path()));
+    // One box and nothing else: no settings window, no other dialog.
+    const std::string secondLog = second.Log();
+    EXPECT_EQ(secondLog.find("qel.dialogs:"), secondLog.rfind("qel.dialogs:"));
+
+    // A termination signal ends the waiting copy at once.
+    EndWithSigterm(second);
+    EXPECT_EQ(FileText(IniPath()), iniBefore);
+    EXPECT_EQ(FolderListing(), listingBefore);
+
+    // The first runs on untouched.
+    ASSERT_TRUE(first.Running());
+    EXPECT_TRUE(first.HoldsOpen(Device(1).Path()));
+    Device(1).SendBytes(kExamplePacket);
+    EXPECT_TRUE(WaitForData("00007 00300 09:45 31/12/05 00012.500")) << DataFile();
+    EndWithSigterm(first);
+
+    // Once the first has ended, the next start runs normally.
+    AgentProcess& third = StartAgent();
+    ASSERT_TRUE(Holds(third, 1)) << third.Log();
+    EXPECT_EQ(third.Log().find(kNoteBox), std::string::npos);
+    EndWithSigterm(third);
+}
+
+TEST_F(WholeProgram, OneReportBoxAtATimeAndReceptionGoesOnUnderIt) {
+    WriteIni({"Con1check=1", "Con1numCOM=1", "ScreenMessages=1"});
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+
+    std::string badChecksum = kExamplePacket;
+    badChecksum[14] = '\x00';
+    const std::string crcBox = kNoteBox + "Приняты данные 15 байт, но не совпадает CRC - данные игнорированы | OK";
+    Device(1).SendBytes(badChecksum);
+    ASSERT_TRUE(agent.WaitLog(crcBox, kStartMs)) << agent.Log();
+    // The box stays open: a further bad packet opens no second box, a good one is filed.
+    Device(1).SendBytes(badChecksum);
+    ASSERT_TRUE(Device(1).WaitIdle(5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Device(1).SendBytes(kExamplePacket);
+    ASSERT_TRUE(WaitForData("00007 00300 09:45 31/12/05 00012.500")) << DataFile();
+    const std::string log = agent.Log();
+    EXPECT_EQ(log.find(crcBox), log.rfind(crcBox)) << log;
+
+    // The session ends with the box still open; the settings are saved all the same.
+    EndWithSigterm(agent);
+    EXPECT_EQ(ProgramKeys(IniPath()).size(), 15u);
+}
+
+TEST_F(WholeProgram, SigtermWhileABoxOfTheStartUpWaitsStillEndsAndSaves) {
+    // Both connections on one port: the second fails while the window is being made, and
+    // its box waits for an answer that never comes.
+    WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=1", "ScreenMessages=1", "Name1=Кабинет 3"});
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(agent.WaitLog(kNoteBox + "соединение 2 не состоялось | OK", kStartMs)) << agent.Log();
+    EndWithSigterm(agent);
+    const auto keys = ProgramKeys(IniPath());
+    EXPECT_EQ(keys.size(), 15u);
+    EXPECT_NE(std::find(keys.begin(), keys.end(), std::make_pair(std::string("Name1"), std::string("Кабинет 3"))),
+              keys.end());
+}
+
+}  // namespace
+}  // namespace qel::test
