@@ -21,7 +21,7 @@ add_library(qel_app_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/TrayIcon.cpp
 )
 target_include_directories(qel_app_ui PUBLIC ${CMAKE_CURRENT_LIST_DIR})
-target_link_libraries(qel_app_ui PUBLIC qel_ui_common qel_qel1 qel_shell qel_serial qel_platform)
+target_link_libraries(qel_app_ui PUBLIC qel_dibus_ui qel_ui_common qel_qel1 qel_shell qel_serial qel_platform)
 qt_add_resources(qel_app_ui qel_app_icons
   PREFIX "/"
   BASE ${CMAKE_CURRENT_LIST_DIR}/resources
@@ -52,8 +52,6 @@ add_dependencies(qel1-agent qel1_agent_readme)
 # Installed: the program with its Readme.txt in a folder of its own (it keeps its
 # QEL1_Agent.ini and reads report.rtf there), a command in bin, the icon and a desktop
 # entry that starts it in its own folder, where its help command finds Readme.txt.
-include(GNUInstallDirs)
-set(QEL_INSTALL_PROGRAM_DIR lib/qel1-agent)
 install(TARGETS qel1-agent RUNTIME DESTINATION ${QEL_INSTALL_PROGRAM_DIR})
 install(FILES ${QEL_README_CP1251} ${CMAKE_CURRENT_LIST_DIR}/resources/qel1-agent.png
         DESTINATION ${QEL_INSTALL_PROGRAM_DIR})

@@ -19,8 +19,8 @@ target_link_libraries(qel_dibus_ui PUBLIC qel_dibus qel_qel1 qel_ui_common qel_s
                       Qt6::Widgets Qt6::PrintSupport)
 set_target_properties(qel_dibus_ui PROPERTIES AUTOMOC ON AUTOUIC ON)
 
-# The report template lies beside the program: copied next to the built executables and
-# installed with them.
+# The report template lies beside the program: copied next to the built executables
+# and installed beside the installed program.
 set(QEL_REPORT_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/report.rtf)
 add_custom_command(
   OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/report.rtf
@@ -30,18 +30,4 @@ add_custom_command(
   COMMENT "Copying report.rtf beside the program")
 add_custom_target(qel_report_template ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/report.rtf)
 add_dependencies(qel_dibus_ui qel_report_template)
-
-# The settings window hosts the control windows. Once every folder has defined its
-# targets, the program's windows library takes this one in, and the report template is
-# installed in the program's own folder (QEL_INSTALL_PROGRAM_DIR of app/), beside it.
-function(qel_join_the_program)
-  if(TARGET qel_app_ui)
-    target_link_libraries(qel_app_ui PUBLIC qel_dibus_ui)
-  endif()
-  get_directory_property(program_dir DIRECTORY ${CMAKE_SOURCE_DIR}/app DEFINITION QEL_INSTALL_PROGRAM_DIR)
-  if(NOT program_dir)
-    set(program_dir bin)
-  endif()
-  install(FILES ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/report.rtf DESTINATION ${program_dir})
-endfunction()
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL qel_join_the_program)
+install(FILES ${QEL_REPORT_TEMPLATE} DESTINATION ${QEL_INSTALL_PROGRAM_DIR})
