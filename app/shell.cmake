@@ -2,7 +2,6 @@
 add_library(qel_shell STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Configuration.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLog.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/PosixFile.cpp
 )
 target_include_directories(qel_shell PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(qel_shell PUBLIC qel_platform)

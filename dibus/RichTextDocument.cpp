@@ -1,38 +1,17 @@
 #include "RtfReader.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <system_error>
-#include <unistd.h>
-
+#include "PosixFile.h"
 
 namespace qel {
 
 namespace {
 
-[[noreturn]] void CannotOpen(const std::string& path, int error) {
-    throw RtfLoadError("Cannot open file \"" + path + "\". " + std::system_category().message(error));
-}
-
-// The whole file, or RtfLoadError with the system's reason.
+// The whole file, or RtfLoadError with the system's reason (for a folder, or a failing disk).
 std::string ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) CannotOpen(path, errno);
+    PosixFile file;
     std::string content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n > 0) {
-            content.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            const int error = errno;  // a folder, or a failing disk
-            ::close(fd);
-            CannotOpen(path, error);
-        }
-    }
-    ::close(fd);
+    if (!file.OpenForReading(path) || !file.ReadAll(content))
+        throw RtfLoadError("Cannot open file \"" + path + "\". " + SystemErrorText(file.Error()));
     return content;
 }
 

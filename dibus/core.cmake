@@ -7,7 +7,6 @@ add_library(qel_dibus STATIC
   ${CMAKE_CURRENT_LIST_DIR}/RichTextDocument.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RtfCodePages.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RtfReader.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/Utf8.cpp
 )
 target_include_directories(qel_dibus PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(qel_dibus PUBLIC qel_platform qel_serial)

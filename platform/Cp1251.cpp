@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "Utf8.h"
+
 namespace qel {
 
 namespace {
@@ -30,20 +32,6 @@ char32_t CodePointOf(unsigned char b) {
     return kHighHalf[b - 0x80];
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        // Every code page 1251 character lies in the Basic Multilingual Plane.
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 // The code page byte of a code point, or '?' when the code page has none.
 char ByteOf(char32_t cp) {
     if (cp < 0x80) return static_cast<char>(cp);
@@ -52,50 +40,6 @@ char ByteOf(char32_t cp) {
     for (std::size_t i = 0; i < kHighHalf.size(); ++i)
         if (kHighHalf[i] == cp) return static_cast<char>(0x80 + i);
     return '?';
-}
-
-bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
-
-// Decodes one UTF-8 sequence at `pos`. On success stores the code point and returns the
-// sequence length. On malformed input returns the number of bytes that form the
-// malformed piece (at least 1) and stores nothing in `cp` - the caller writes one "?".
-std::size_t DecodeOne(std::string_view s, std::size_t pos, char32_t& cp, bool& ok) {
-    const auto lead = static_cast<unsigned char>(s[pos]);
-    ok = false;
-    std::size_t need;
-    char32_t value;
-    // Bounds for the second byte exclude overlong forms, surrogates and values above U+10FFFF.
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (lead < 0x80) {
-        cp = lead;
-        ok = true;
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        value = lead & 0x0F;
-        if (lead == 0xE0) lo = 0xA0;
-        if (lead == 0xED) hi = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        value = lead & 0x07;
-        if (lead == 0xF0) lo = 0x90;
-        if (lead == 0xF4) hi = 0x8F;
-    } else {
-        return 1;
-    }
-    std::size_t i = 1;
-    for (; i <= need; ++i) {
-        if (pos + i >= s.size()) return i;
-        const auto b = static_cast<unsigned char>(s[pos + i]);
-        if (i == 1 ? (b < lo || b > hi) : !IsContinuation(b)) return i;
-        value = (value << 6) | (b & 0x3F);
-    }
-    cp = value;
-    ok = true;
-    return i;
 }
 
 }  // namespace
@@ -112,10 +56,10 @@ std::string Utf8ToCp1251(std::string_view utf8) {
     out.reserve(utf8.size());
     std::size_t pos = 0;
     while (pos < utf8.size()) {
-        char32_t cp = 0;
-        bool ok = false;
-        pos += DecodeOne(utf8, pos, cp, ok);
-        out.push_back(ok ? ByteOf(cp) : '?');
+        // A malformed piece becomes one "?".
+        const Utf8Char ch = DecodeUtf8At(utf8, pos);
+        out.push_back(ch.valid ? ByteOf(ch.codePoint) : '?');
+        pos += ch.valid ? ch.length : ch.brokenLength;
     }
     return out;
 }

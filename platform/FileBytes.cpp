@@ -1,57 +1,17 @@
 #include "FileBytes.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <vector>
+
+#include "PosixFile.h"
 
 namespace qel {
 
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int Get() const { return fd_; }
-    // Closes now and tells whether the close succeeded.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
 
 std::string BaseNameOf(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -79,21 +39,11 @@ std::string ResolveTarget(const std::string& path) {
 FileReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
     if (path.empty()) return FileReadResult::Missing;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) return errno == ENOENT ? FileReadResult::Missing : FileReadResult::Failed;
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return FileReadResult::Failed;
-    std::vector<char> buf(65536);
-    for (;;) {
-        const ssize_t n = ::read(fd.Get(), buf.data(), buf.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            bytes.clear();
-            return FileReadResult::Failed;
-        }
-        if (n == 0) return FileReadResult::Ok;
-        bytes.append(buf.data(), static_cast<std::size_t>(n));
-    }
+    PosixFile file;
+    if (!file.OpenForReading(path)) return file.Error() == ENOENT ? FileReadResult::Missing : FileReadResult::Failed;
+    if (file.IsRegularFile() && file.ReadAll(bytes)) return FileReadResult::Ok;
+    bytes.clear();
+    return FileReadResult::Failed;
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
@@ -109,22 +59,22 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
     } else if (errno != ENOENT) {
         return false;  // for example a regular file standing where a folder should be
     }
-    const std::string folder = FolderOf(target);
+    const std::string folder = ContainingFolder(target);
     if (::access(folder.c_str(), W_OK | X_OK) != 0) return false;
 
     std::string temp = folder + "/." + BaseNameOf(target) + ".XXXXXX";
-    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
-    if (fd.Get() < 0) return false;
+    PosixFile file;
+    if (!file.CreateUnique(temp)) return false;
     const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-    bool ok = WriteAll(fd.Get(), bytes) && ::fchmod(fd.Get(), mode) == 0;
+    bool ok = file.WriteAll(bytes) && file.SetMode(mode);
     if (ok && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
         // Keeps the owner where the system allows it; an unprivileged user cannot give a
         // file away, and the replaced file is then owned by the writer, as a new one is.
-        const bool ownerKept = ::fchown(fd.Get(), st.st_uid, st.st_gid) == 0;
+        const bool ownerKept = file.SetOwner(st.st_uid, st.st_gid);
         static_cast<void>(ownerKept);
     }
-    ok = ok && ::fsync(fd.Get()) == 0;
-    ok = fd.Close() && ok;
+    ok = ok && file.Sync();
+    ok = file.Close() && ok;
     if (ok && ::rename(temp.c_str(), target.c_str()) == 0) return true;
     ::unlink(temp.c_str());
     return false;

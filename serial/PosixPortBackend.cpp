@@ -4,33 +4,19 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
 
+#include "Clock.h"
 #include "PortBackend.h"
 #include "PosixLineSettings.h"
 
 namespace qel {
 
 namespace {
-
-uint64_t MonotonicMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
-}
-
-void SleepFor(uint32_t ms) {
-    timespec ts{};
-    ts.tv_sec = static_cast<time_t>(ms / 1000);
-    ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
-    }
-}
 
 int PollTimeout(uint32_t ms) { return ms > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(ms); }
 
@@ -125,18 +111,19 @@ public:
 
 private:
     void Wait(short event, uint32_t timeoutMs) {
+        Clock& clock = SystemClock();
         if (fd_ < 0) {
-            SleepFor(timeoutMs);
+            clock.SleepMs(timeoutMs);
             return;
         }
-        const uint64_t start = MonotonicMs();
+        const uint32_t start = clock.NowMs();
         pollfd p{fd_, event, 0};
         const int ready = poll(&p, 1, PollTimeout(timeoutMs));
         if (ready == 0) return;  // the whole time has passed
         if (ready > 0 && (p.revents & event) && !(p.revents & (POLLERR | POLLNVAL)) && Usable(event, p.revents))
             return;
-        const uint64_t spent = MonotonicMs() - start;
-        if (spent < timeoutMs) SleepFor(static_cast<uint32_t>(timeoutMs - spent));
+        const uint32_t spent = clock.NowMs() - start;
+        if (spent < timeoutMs) clock.SleepMs(timeoutMs - spent);
     }
 
     bool Usable(short event, short revents) {

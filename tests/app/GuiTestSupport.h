@@ -1,7 +1,7 @@
 #pragma once
 // What the window tests share: dialogs answered by the test, a bell that is listened to,
-// bounded waits that keep the Qt event loop running, and INI files read and written as
-// bytes.
+// and bounded waits that keep the Qt event loop running; INI files are read and written
+// as bytes with TestFiles.h.
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -13,17 +13,16 @@
 #include <deque>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "Bell.h"
-#include "Cp1251.h"
 #include "Dialogs.h"
 #include "TestFiles.h"
 
 namespace qel::test {
 
 inline QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
+inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // Runs the event loop until `done` holds or `timeoutMs` passed; tells whether it held.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 3000) {
@@ -141,34 +140,5 @@ public:
     }
     std::vector<BeepKind> rings;
 };
-
-// The key=value lines of one section of an INI file, in file order (UTF-8).
-inline std::vector<std::pair<std::string, std::string>> IniSection(const std::string& path,
-                                                                   const std::string& section) {
-    std::vector<std::pair<std::string, std::string>> keys;
-    const std::string text = Cp1251ToUtf8(ReadBytes(path));
-    bool inside = false;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 2;
-        if (!line.empty() && line.front() == '[') {
-            inside = line == "[" + section + "]";
-            continue;
-        }
-        const std::size_t eq = line.find('=');
-        if (inside && eq != std::string::npos) keys.emplace_back(line.substr(0, eq), line.substr(eq + 1));
-    }
-    return keys;
-}
-
-// The INI text as the program would find it: code page 1251, CR LF.
-inline void WriteIni(const std::string& path, const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    WriteBytes(path, Utf8ToCp1251(text));
-}
 
 }  // namespace qel::test

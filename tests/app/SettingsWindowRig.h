@@ -18,6 +18,7 @@
 #include "Configuration.h"
 #include "ExecutableFolder.h"
 #include "GuiTestSupport.h"
+#include "Qel1Samples.h"
 #include "QtTickSource.h"
 #include "Regional.h"
 #include "SComSetup.h"
@@ -27,10 +28,6 @@
 #include "TrayIcon.h"
 
 namespace qel::test {
-
-// The packet of a QEL-1 number 7, record 300, 09:45 on 31.12.05, dose 12.5.
-inline const std::string kExamplePacket{"\x00\x07\x01\x2C\x45\x09\x31\x12\x05\x00\x00\x0C\x05\x00\xDB", 15};
-inline const char* const kExampleLine = "00007 00300 09:45 31.12.05 00012,500";
 
 class SettingsWindowRig : public ::testing::Test {
 protected:
@@ -70,14 +67,8 @@ protected:
 
     // [Ports] maps COM1 to COM3 to the simulated devices, then the program's own section.
     void WriteSettings(const std::vector<std::string>& keys) {
-        std::vector<std::string> lines{"[Ports]"};
-        for (int n = 1; n <= 3; ++n) {
-            Device(n);
-            lines.push_back("COM" + std::to_string(n) + "=" + LinkPath(n));
-        }
-        lines.push_back("[QEL1_Agent]");
-        lines.insert(lines.end(), keys.begin(), keys.end());
-        WriteIni(IniPath(), lines);
+        for (int n = 1; n <= 3; ++n) Device(n);
+        WriteIni(IniPath(), SettingsLines({LinkPath(1), LinkPath(2), LinkPath(3)}, keys));
     }
 
     TComSetup& Open() {

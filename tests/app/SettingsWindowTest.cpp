@@ -401,7 +401,7 @@ TEST_F(SettingsWindow, PacketsFromBothConnectionsReachTheListAndTheDataFile) {
     ASSERT_TRUE(WaitForLine(Q("Принят пакет: 00008 00301 10:02 01.02.26 00003,750"), 4000));
 
     EXPECT_EQ(ReadBytes(folder / "Data.qel"),
-              std::string(kExampleLine) + "\r\n" + "00008 00301 10:02 01.02.26 00003,750\r\n");
+              kExampleLine + "\r\n" + "00008 00301 10:02 01.02.26 00003,750\r\n");
     EXPECT_EQ(bell.Count(BeepKind::Default), 2);
     EXPECT_EQ(bell.Count(BeepKind::Question), 0);
 }

@@ -9,7 +9,7 @@ add_executable(app_gui_tests
   ${CMAKE_CURRENT_LIST_DIR}/StartUpPiecesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TrayAndAboutTest.cpp
 )
-target_include_directories(app_gui_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR})
+target_include_directories(app_gui_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support)
 target_link_libraries(app_gui_tests PRIVATE qel_app_ui qel_sim Qt6::Test GTest::gtest)
 gtest_discover_tests(app_gui_tests
   DISCOVERY_TIMEOUT 60

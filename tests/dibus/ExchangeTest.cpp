@@ -13,8 +13,8 @@
 
 #include "DiBusModTransport.h"
 #include "ExecutableFolder.h"
-#include "Hex.h"
 #include "SerialPortDriver.h"
+#include "SimHex.h"
 #include "Simulator.h"
 #include "TestFiles.h"
 #include "numFormats.h"
@@ -22,7 +22,6 @@
 namespace qel {
 namespace {
 
-using test::Hex;
 using Ms = std::chrono::milliseconds;
 
 long ElapsedMs(std::chrono::steady_clock::time_point since) {
@@ -53,8 +52,8 @@ protected:
         sim->SetType(SimDeviceType::Qel1m);
         sim->SetAddress(std::string("\x01\x17\x2D", 3));  // 1.23.45
         sim->SetValueWord(0x047B);
-        test::WriteBytes(folder.Path("QEL1_Agent.ini"), "[Ports]\r\nCOM1=" + sim->Path() + "\r\n");
-        SetExecutableFolderOverride(folder.Root());
+        test::WriteIni(folder / "QEL1_Agent.ini", test::PortsSection({sim->Path()}));
+        SetExecutableFolderOverride(folder.Path());
         driver.SetComPort(pnCOM1);
         ASSERT_TRUE(driver.Connect());
         ASSERT_EQ(driver.InputTimeout(), 200u);
@@ -87,13 +86,13 @@ TEST_F(PtyExchange, GoodPollReply) {
     const auto start = std::chrono::steady_clock::now();
     const std::string reply = Exchange(driver, PollRequest());
     const long took = ElapsedMs(start);
-    EXPECT_EQ(Hex(reply), Hex(GoodPollReply()));
+    EXPECT_EQ(HexText(reply), HexText(GoodPollReply()));
     ASSERT_EQ(reply.size(), 26u);
     EXPECT_EQ(FloatToText(DecodeScaledValue(ValueWord(reply)), ','), "12,3");
     EXPECT_EQ(AddressNumberText(reply), "3.45");
     // The device got the request byte for byte.
     ASSERT_TRUE(sim->WaitRequests(PollCommand, 1, 1000));
-    EXPECT_EQ(Hex(sim->Requests().at(0)), "FF FF FF 01 01 01 06 01 01 00 2F 45 74 80 01 01 00 00 00");
+    EXPECT_EQ(HexText(sim->Requests().at(0)), "FF FF FF 01 01 01 06 01 01 00 2F 45 74 80 01 01 00 00 00");
     // One read: it ends after the input timeout of silence that follows the reply.
     EXPECT_GE(took, 200);
     EXPECT_LT(took, 2000);
@@ -104,13 +103,13 @@ TEST_F(PtyExchange, FramesWithoutDataAreTakenWhateverFollows) {
     std::string reply = Exchange(driver, ZeroRequest());
     EXPECT_EQ(reply.size(), 14u);
     EXPECT_EQ(reply.substr(10, 4), ChecksumBytes(reply.substr(0, 10)));
-    EXPECT_EQ(Hex(reply.substr(6, 4)), "08 01 00 00");
+    EXPECT_EQ(HexText(reply.substr(6, 4)), "08 01 00 00");
     // Length 0 and the full form with its empty data checksum: 18 bytes.
     EXPECT_EQ(PollWithReplyLength(18).size(), 18u);
     // Length 0 followed by six more bytes: all 20 bytes, unchecked.
     reply = PollWithReplyLength(20);
     EXPECT_EQ(reply.size(), 20u);
-    EXPECT_EQ(Hex(reply.substr(8, 2)), "00 00");
+    EXPECT_EQ(HexText(reply.substr(8, 2)), "00 00");
 }
 
 TEST_F(PtyExchange, RepliesThatFailTheChecksAreEmpty) {
@@ -136,7 +135,7 @@ TEST_F(PtyExchange, ReadsTakeAtMost280BytesAndGoOnFromThere) {
     sim->SetSilent(true);
     // 280 bytes of noise come back at once; the next read, within the deadline, finds the reply.
     Preload(std::string(280, '\x55') + GoodPollReply());
-    EXPECT_EQ(Hex(Exchange(driver, PollRequest())), Hex(GoodPollReply()));
+    EXPECT_EQ(HexText(Exchange(driver, PollRequest())), HexText(GoodPollReply()));
     EXPECT_EQ(driver.InputCount(), 0u);
 
     // 270 bytes of noise: the first read takes ten bytes of the reply with it, the rest fails.

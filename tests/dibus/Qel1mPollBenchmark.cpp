@@ -62,9 +62,10 @@ Result Measure(bool secondInUse, int ticks, int seconds) {
     device1->SetValueWord(0x047B);
     device2->SetValueWord(0x007B);
     test::WriteIni(folder / "QEL1_Agent.ini",
-                   {"[Ports]", "COM1=" + device1->Path(), "COM2=" + device2->Path(), "[QEL1_Agent]", "Con1check=1",
-                    "Con1numCOM=1", "Con1Speed=1", "Con1QELType=1", std::string("Con2check=") + (secondInUse ? "1" : "0"),
-                    "Con2numCOM=2", "Con2Speed=1", "Con2QELType=1", "SaveFile=" + (folder / "Data.qel")});
+                   test::SettingsLines({device1->Path(), device2->Path()},
+                                       {"Con1check=1", "Con1numCOM=1", "Con1Speed=1", "Con1QELType=1",
+                                        std::string("Con2check=") + (secondInUse ? "1" : "0"), "Con2numCOM=2",
+                                        "Con2Speed=1", "Con2QELType=1", "SaveFile=" + (folder / "Data.qel")}));
     SetExecutableFolderOverride(folder.Path() + "/");
 
     Result result;

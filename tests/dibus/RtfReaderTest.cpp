@@ -39,7 +39,7 @@ const CorpusCase kCorpus[] = {
     {"cyrillic-raw-bytes.rtf", {"Доза: 12,3"}},
     {"western-default.rtf", {"café € “q”"}},
     {"unicode.rtf", {"При", "АБ", "Вx", "가", "😀"}},
-    {"specials.rtf", {"a\u00A0b\u2011c—d–e•f‘g’h“i”"}},
+    {"symbols.rtf", {"a\u00A0b\u2011c—d–e•f‘g’h“i”"}},
     {"table.rtf", {"Name\tDose\tDate", "A\t\t1", "after"}},
     {"binary.rtf", {"ab"}},
     {"skipped-destinations.rtf", {"visible text", "shown resultlink text", "kept text"}},
@@ -80,7 +80,7 @@ TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
     test::TempFolder folder;
     RichTextDocument doc;
     doc.SetText("kept");
-    const std::string missing = folder.Path("report.rtf");
+    const std::string missing = folder / "report.rtf";
     try {
         doc.LoadFromFile(missing);
         FAIL() << "missing file loaded";
@@ -88,15 +88,15 @@ TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\". No such file or directory");
     }
     try {
-        doc.LoadFromFile(folder.Root());
+        doc.LoadFromFile(folder.Path());
         FAIL() << "folder loaded";
     } catch (const RtfLoadError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + folder.Root() + "\". Is a directory");
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + folder.Path() + "\". Is a directory");
     }
     EXPECT_EQ(doc.Lines(), Lines{"kept"});
 
     // A file the user may not read.
-    const std::string locked = folder.Path("locked.rtf");
+    const std::string locked = folder / "locked.rtf";
     test::WriteBytes(locked, "{\\rtf1 secret}");
     ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
     EXPECT_TRUE(test::RunUnprivileged([&] {

@@ -7,8 +7,7 @@ add_executable(dibus_tests
   ${CMAKE_CURRENT_LIST_DIR}/RtfReaderTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RtfFuzzTest.cpp
 )
-# TempFolder and the file helpers are shared with the platform tests.
-target_include_directories(dibus_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/platform)
+target_include_directories(dibus_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support)
 target_compile_definitions(dibus_tests PRIVATE QEL_DIBUS_RTF_DIR="${CMAKE_CURRENT_LIST_DIR}/rtf")
 target_link_libraries(dibus_tests PRIVATE qel_dibus qel_sim GTest::gtest_main)
 set_target_properties(dibus_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)

@@ -8,18 +8,12 @@
 
 #include "Hex.h"
 #include "Regional.h"
+#include "RegionalGuard.h"
 
 namespace qel {
 namespace {
 
-class RegionalGuard {
-public:
-    explicit RegionalGuard(const RegionalSettings& s) : saved_(Regional()) { SetRegional(s); }
-    ~RegionalGuard() { SetRegional(saved_); }
-
-private:
-    RegionalSettings saved_;
-};
+using test::RegionalGuard;
 
 struct TableRow {
     uint16_t word;

@@ -6,7 +6,7 @@ add_executable(qel1m_logic_tests
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mRecordTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReportFillTest.cpp
 )
-target_include_directories(qel1m_logic_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app)
+target_include_directories(qel1m_logic_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app ${CMAKE_SOURCE_DIR}/tests/support)
 target_link_libraries(qel1m_logic_tests PRIVATE qel_dibus_ui qel_sim GTest::gtest_main)
 set_target_properties(qel1m_logic_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 gtest_discover_tests(qel1m_logic_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
@@ -18,7 +18,7 @@ add_executable(qel1m_window_tests
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mSettingsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mWindowTest.cpp
 )
-target_include_directories(qel1m_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app)
+target_include_directories(qel1m_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app ${CMAKE_SOURCE_DIR}/tests/support)
 target_compile_definitions(qel1m_window_tests PRIVATE QEL_REPORT_TEMPLATE="${CMAKE_SOURCE_DIR}/dibus/report.rtf")
 target_link_libraries(qel1m_window_tests PRIVATE qel_app_ui qel_dibus_ui qel_sim GTest::gtest)
 set_target_properties(qel1m_window_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
@@ -29,6 +29,6 @@ gtest_discover_tests(qel1m_window_tests DISCOVERY_TIMEOUT 60
 # measurement to run by hand, not a test:
 #   cmake --build build --target qel1m_poll_benchmark && build/bin/qel1m_poll_benchmark
 add_executable(qel1m_poll_benchmark ${CMAKE_CURRENT_LIST_DIR}/Qel1mPollBenchmark.cpp)
-target_include_directories(qel1m_poll_benchmark PRIVATE ${CMAKE_SOURCE_DIR}/tests/app)
+target_include_directories(qel1m_poll_benchmark PRIVATE ${CMAKE_SOURCE_DIR}/tests/app ${CMAKE_SOURCE_DIR}/tests/support)
 target_link_libraries(qel1m_poll_benchmark PRIVATE qel_app_ui qel_dibus_ui qel_sim)
 set_target_properties(qel1m_poll_benchmark PROPERTIES AUTOMOC OFF AUTOUIC OFF)

@@ -6,35 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "TestFiles.h"
+#include "Waits.h"
 
 extern char** environ;
 
 namespace qel::test {
-
-// Polls `done` every 10 ms until it holds or `timeoutMs` passed; tells whether it held.
-inline bool PollUntil(const std::function<bool()>& done, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return done();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-inline std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 class AgentProcess {
 public:
@@ -112,7 +95,7 @@ public:
     bool ExitedCleanly() const { return exited_ && WIFEXITED(status_) && WEXITSTATUS(status_) == 0; }
     int Status() const { return status_; }
 
-    std::string Log() const { return FileText(logPath_); }
+    std::string Log() const { return ReadBytes(logPath_); }
     bool WaitLog(const std::string& text, int timeoutMs) const {
         return PollUntil([&] { return Log().find(text) != std::string::npos; }, timeoutMs);
     }

@@ -17,7 +17,10 @@
 
 #include "AgentProcess.h"
 #include "Cp1251.h"
+#include "Qel1Samples.h"
 #include "Simulator.h"
+#include "TestFiles.h"
+#include "Waits.h"
 
 #ifndef QEL_AGENT_PROGRAM
 #error "QEL_AGENT_PROGRAM must name the built program"
@@ -28,7 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kExamplePacket{"\x00\x07\x01\x2C\x45\x09\x31\x12\x05\x00\x00\x0C\x05\x00\xDB", 15};
 const std::string kNoteBox = "qel.dialogs: information | Information | ";
 const std::vector<std::string> kKeyOrder{"Con1check", "Con2check", "Con1numCOM", "Con2numCOM", "Con1Speed",
                                          "Con2Speed", "Con1QELType", "Con2QELType", "GetLastRecordIfError",
@@ -36,38 +38,19 @@ const std::vector<std::string> kKeyOrder{"Con1check", "Con2check", "Con1numCOM",
 constexpr int kStartMs = 15000;  // a sanitizer build starts slowly
 constexpr int kEndMs = 10000;
 
-std::string MakeTempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "qel-e2e-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
-
 // The key=value lines of the program's section, in file order.
 std::vector<std::pair<std::string, std::string>> ProgramKeys(const std::string& ini) {
-    std::vector<std::pair<std::string, std::string>> keys;
-    const std::string text = Cp1251ToUtf8(FileText(ini));
-    bool inside = false;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 2;
-        if (!line.empty() && line[0] == '[') {
-            inside = line == "[QEL1_Agent]";
-        } else if (inside && line.find('=') != std::string::npos) {
-            keys.emplace_back(line.substr(0, line.find('=')), line.substr(line.find('=') + 1));
-        }
-    }
-    return keys;
+    return IniSection(ini, "QEL1_Agent");
 }
 
 class WholeProgram : public ::testing::Test {
+private:
+    TempFolder root_;  // declared first: removed after the agents and devices that use it
+
 protected:
     void SetUp() override {
-        root_ = MakeTempFolder();
-        folder = root_ + "/agent";
-        runtime = root_ + "/run";
+        folder = root_ / "agent";
+        runtime = root_ / "run";
         fs::create_directory(folder);
         fs::create_directory(runtime);
         ::chmod(runtime.c_str(), 0700);
@@ -75,7 +58,7 @@ protected:
         fs::copy_file(QEL_AGENT_PROGRAM, program);
         for (int n = 1; n <= 2; ++n) {
             std::string error;
-            devices.push_back(Simulator::CreatePty(root_ + "/ttyQEL" + std::to_string(n), error));
+            devices.push_back(Simulator::CreatePty(DevicePath(n), error));
             ASSERT_TRUE(devices.back()) << error;
         }
     }
@@ -83,18 +66,13 @@ protected:
     void TearDown() override {
         agents.clear();  // kills and reaps whatever still runs
         devices.clear();
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
 
     std::string IniPath() const { return folder + "/QEL1_Agent.ini"; }
+    std::string DevicePath(int n) const { return root_ / ("ttyQEL" + std::to_string(n)); }
 
     void WriteIni(const std::vector<std::string>& keys) {
-        std::string text = "[Ports]\r\n";
-        for (int n = 1; n <= 2; ++n) text += "COM" + std::to_string(n) + "=" + root_ + "/ttyQEL" + std::to_string(n) + "\r\n";
-        text += "[QEL1_Agent]\r\n";
-        for (const std::string& key : keys) text += key + "\r\n";
-        std::ofstream(IniPath(), std::ios::binary) << Utf8ToCp1251(text);
+        test::WriteIni(IniPath(), SettingsLines({DevicePath(1), DevicePath(2)}, keys));
     }
 
     AgentProcess& StartAgent(std::map<std::string, std::string> environment = {}) {
@@ -103,7 +81,7 @@ protected:
         environment.emplace("LC_ALL", "C");
         environment.emplace("QT_LOGGING_RULES", "qel.dialogs.info=true");
         agents.push_back(std::make_unique<AgentProcess>());
-        const std::string log = root_ + "/agent-" + std::to_string(agents.size()) + ".log";
+        const std::string log = root_ / ("agent-" + std::to_string(agents.size()) + ".log");
         EXPECT_TRUE(agents.back()->Start(program, folder, log, environment));
         return *agents.back();
     }
@@ -118,7 +96,7 @@ protected:
 
     Simulator& Device(int n) { return *devices[static_cast<std::size_t>(n - 1)]; }
 
-    std::string DataFile() const { return FileText(folder + "/Data.qel"); }
+    std::string DataFile() const { return ReadBytes(folder + "/Data.qel"); }
     bool WaitForData(const std::string& line, int timeoutMs = 8000) {
         return PollUntil([&] { return DataFile().find(line + "\r\n") != std::string::npos; }, timeoutMs);
     }
@@ -129,24 +107,17 @@ protected:
         EXPECT_TRUE(agent.ExitedCleanly()) << "status " << agent.Status() << "\n" << agent.Log();
     }
 
-    std::set<std::string> FolderListing() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
-        return names;
-    }
+    std::set<std::string> FolderListing() const { return TempFolder::Entries(folder); }
 
     std::string folder;
     std::string runtime;
     std::string program;
     std::vector<std::unique_ptr<Simulator>> devices;
     std::vector<std::unique_ptr<AgentProcess>> agents;
-
-private:
-    std::string root_;
 };
 
 TEST(ProgramFolder, ReadmeBesideTheProgramIsInTheProgramsOwnText) {
-    const std::string readme = FileText(QEL_AGENT_README);
+    const std::string readme = ReadBytes(QEL_AGENT_README);
     ASSERT_FALSE(readme.empty());
     // Code page 1251 with CR LF: every line end is CR LF, and the Russian text reads back.
     for (std::size_t i = readme.find('\n'); i != std::string::npos; i = readme.find('\n', i + 1))
@@ -158,7 +129,7 @@ TEST(ProgramFolder, ReadmeBesideTheProgramIsInTheProgramsOwnText) {
 
 TEST_F(WholeProgram, FilesPacketsOfTwoDevicesThroughNoiseAndSavesItsSettingsOnSigterm) {
     WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=0", "Con2Speed=1"});
-    const std::string portsSection = FileText(IniPath()).substr(0, FileText(IniPath()).find("[QEL1_Agent]"));
+    const std::string portsSection = ReadBytes(IniPath()).substr(0, ReadBytes(IniPath()).find("[QEL1_Agent]"));
     AgentProcess& agent = StartAgent();
     ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
     ASSERT_TRUE(Holds(agent, 2)) << agent.Log();
@@ -219,7 +190,7 @@ TEST_F(WholeProgram, FilesPacketsOfTwoDevicesThroughNoiseAndSavesItsSettingsOnSi
     std::sort(sortedExpected.begin(), sortedExpected.end());
     EXPECT_EQ(sortedNames, sortedExpected);
     EXPECT_EQ(keys.size(), 15u);
-    EXPECT_EQ(FileText(IniPath()).substr(0, portsSection.size()), portsSection);
+    EXPECT_EQ(ReadBytes(IniPath()).substr(0, portsSection.size()), portsSection);
     EXPECT_FALSE(agent.HoldsOpen(Device(1).Path()));
 }
 
@@ -263,7 +234,7 @@ TEST_F(WholeProgram, SecondStartShowsItsMessageAndTouchesNothing) {
     WriteIni({"Con1check=1", "Con1numCOM=1"});
     AgentProcess& first = StartAgent();
     ASSERT_TRUE(Holds(first, 1)) << first.Log();
-    const std::string iniBefore = FileText(IniPath());
+    const std::string iniBefore = ReadBytes(IniPath());
     const auto listingBefore = FolderListing();
 
     AgentProcess& second = StartAgent();
@@ -279,7 +250,7 @@ TEST_F(WholeProgram, SecondStartShowsItsMessageAndTouchesNothing) {
 
     // A termination signal ends the waiting copy at once.
     EndWithSigterm(second);
-    EXPECT_EQ(FileText(IniPath()), iniBefore);
+    EXPECT_EQ(ReadBytes(IniPath()), iniBefore);
     EXPECT_EQ(FolderListing(), listingBefore);
 
     // The first runs on untouched.

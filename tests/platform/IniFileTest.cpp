@@ -40,7 +40,7 @@ protected:
                              std::string(3000, '7') + "\r\n");
     }
     test::TempFolder dir_;
-    IniFile ini_{dir_.Path("QEL1_Agent.ini")};
+    IniFile ini_{dir_ / "QEL1_Agent.ini"};
 };
 
 TEST_F(IniFileTest, TypedReads) {
@@ -64,7 +64,7 @@ TEST_F(IniFileTest, TypedReads) {
 }
 
 TEST_F(IniFileTest, TypedWritesInOrder) {
-    IniFile fresh(dir_.Path("new.ini"));
+    IniFile fresh(dir_ / "new.ini");
     fresh.WriteBool("QEL1_Agent", "Con1check", true);
     fresh.WriteBool("QEL1_Agent", "Con2check", false);
     fresh.WriteInteger("QEL1_Agent", "Con1numCOM", 0);

@@ -31,11 +31,11 @@ protected:
     }
 
     test::TempFolder dir_;
-    std::string ini_ = dir_.Path("QEL1_Agent.ini");
+    std::string ini_ = dir_ / "QEL1_Agent.ini";
 };
 
 TEST_F(ProfileFileTest, AbsentFileSectionOrKeyGiveTheDefault) {
-    EXPECT_EQ(GetProfileString(dir_.Path("none.ini"), "S", "K", "dflt"), "dflt");
+    EXPECT_EQ(GetProfileString(dir_ / "none.ini", "S", "K", "dflt"), "dflt");
     EXPECT_EQ(Read("[S]\r\nK=1\r\n", "T", "K"), "<def>");
     EXPECT_EQ(Read("[S]\r\nK=1\r\n", "S", "L"), "<def>");
     EXPECT_EQ(Read("K=1\r\n[S]\r\nL=2\r\n", "S", "K"), "<def>");  // a key before any section
@@ -43,8 +43,8 @@ TEST_F(ProfileFileTest, AbsentFileSectionOrKeyGiveTheDefault) {
     EXPECT_EQ(Read("[S]\r\nK=\r\n", "S", "K"), "");
     EXPECT_EQ(Read("[S]\r\nK=  \r\n", "S", "K"), "");
     // A folder where the file should be is no file.
-    ::mkdir(dir_.Path("dir.ini").c_str(), 0755);
-    EXPECT_EQ(GetProfileString(dir_.Path("dir.ini"), "S", "K", "dflt"), "dflt");
+    ::mkdir((dir_ / "dir.ini").c_str(), 0755);
+    EXPECT_EQ(GetProfileString(dir_ / "dir.ini", "S", "K", "dflt"), "dflt");
 }
 
 TEST_F(ProfileFileTest, NamesMatchWithoutCaseAndBlanksAreIgnored) {
@@ -144,7 +144,7 @@ TEST_F(ProfileFileTest, WrittenTextIsOneLineInTheFilesCodePage) {
 }
 
 TEST_F(ProfileFileTest, FollowsALinkAndKeepsTheFilesMode) {
-    const std::string target = dir_.Path("real.ini");
+    const std::string target = dir_ / "real.ini";
     WriteBytes(target, "[S]\r\nK=1\r\n");
     ::chmod(target.c_str(), 0640);
     ASSERT_EQ(::symlink("real.ini", ini_.c_str()), 0);
@@ -159,17 +159,17 @@ TEST_F(ProfileFileTest, FollowsALinkAndKeepsTheFilesMode) {
 
 TEST_F(ProfileFileTest, RefusedWritesChangeNothing) {
     EXPECT_FALSE(WriteProfileString("", "S", "K", "v"));
-    EXPECT_FALSE(WriteProfileString(dir_.Path("missing/x.ini"), "S", "K", "v"));
-    EXPECT_FALSE(std::filesystem::exists(dir_.Path("missing")));
+    EXPECT_FALSE(WriteProfileString(dir_ / "missing/x.ini", "S", "K", "v"));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "missing"));
     // A path that runs through a regular file.
-    WriteBytes(dir_.Path("plain"), "[S]\r\nK=1\r\n");
-    EXPECT_FALSE(WriteProfileString(dir_.Path("plain/x.ini"), "S", "K", "v"));
-    EXPECT_EQ(ReadBytes(dir_.Path("plain")), "[S]\r\nK=1\r\n");
+    WriteBytes(dir_ / "plain", "[S]\r\nK=1\r\n");
+    EXPECT_FALSE(WriteProfileString(dir_ / "plain/x.ini", "S", "K", "v"));
+    EXPECT_EQ(ReadBytes(dir_ / "plain"), "[S]\r\nK=1\r\n");
     // A folder standing where the file should be.
-    ::mkdir(dir_.Path("folder.ini").c_str(), 0755);
-    EXPECT_FALSE(WriteProfileString(dir_.Path("folder.ini"), "S", "K", "v"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir_.Path("folder.ini")));
-    EXPECT_TRUE(std::filesystem::is_empty(dir_.Path("folder.ini")));
+    ::mkdir((dir_ / "folder.ini").c_str(), 0755);
+    EXPECT_FALSE(WriteProfileString(dir_ / "folder.ini", "S", "K", "v"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.ini"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir_ / "folder.ini"));
     EXPECT_EQ(dir_.Entries(), (std::set<std::string>{"plain", "folder.ini"}));
 }
 
@@ -177,30 +177,30 @@ TEST_F(ProfileFileTest, AnOrdinaryUserCannotWriteAReadOnlyFileOrFolder) {
     const std::string original = "[S]\r\nK=1\r\n";
     // A read-only file in a folder the user may write: replacing it by renaming a
     // temporary file would succeed, and must not be done.
-    ::mkdir(dir_.Path("open").c_str(), 0777);
-    ::chmod(dir_.Path("open").c_str(), 0777);
-    const std::string readOnly = dir_.Path("open/ro.ini");
+    ::mkdir((dir_ / "open").c_str(), 0777);
+    ::chmod((dir_ / "open").c_str(), 0777);
+    const std::string readOnly = dir_ / "open/ro.ini";
     WriteBytes(readOnly, original);
     ::chmod(readOnly.c_str(), 0444);
     // A writable file in a read-only folder, and a new file there.
-    ::mkdir(dir_.Path("closed").c_str(), 0755);
-    const std::string inClosed = dir_.Path("closed/rw.ini");
+    ::mkdir((dir_ / "closed").c_str(), 0755);
+    const std::string inClosed = dir_ / "closed/rw.ini";
     WriteBytes(inClosed, original);
     ::chmod(inClosed.c_str(), 0666);
-    ::chmod(dir_.Root().c_str(), 0755);
+    ::chmod(dir_.Path().c_str(), 0755);
 
     EXPECT_TRUE(test::RunUnprivileged([&] {
         return !WriteProfileString(readOnly, "S", "K", "2") && !WriteProfileString(inClosed, "S", "K", "2") &&
-               !WriteProfileString(dir_.Path("closed/new.ini"), "S", "K", "2") &&
+               !WriteProfileString(dir_ / "closed/new.ini", "S", "K", "2") &&
                GetProfileString(readOnly, "S", "K", "") == "1";
     }));
     EXPECT_EQ(ReadBytes(readOnly), original);
     EXPECT_EQ(ReadBytes(inClosed), original);
-    EXPECT_EQ(test::TempFolder::Entries(dir_.Path("open")), std::set<std::string>{"ro.ini"});
-    EXPECT_EQ(test::TempFolder::Entries(dir_.Path("closed")), std::set<std::string>{"rw.ini"});
+    EXPECT_EQ(test::TempFolder::Entries(dir_ / "open"), std::set<std::string>{"ro.ini"});
+    EXPECT_EQ(test::TempFolder::Entries(dir_ / "closed"), std::set<std::string>{"rw.ini"});
     // The same user may write a file of its own in the open folder.
-    EXPECT_TRUE(test::RunUnprivileged([&] { return WriteProfileString(dir_.Path("open/own.ini"), "S", "K", "2"); }));
-    EXPECT_EQ(ReadBytes(dir_.Path("open/own.ini")), "[S]\r\nK=2\r\n");
+    EXPECT_TRUE(test::RunUnprivileged([&] { return WriteProfileString(dir_ / "open/own.ini", "S", "K", "2"); }));
+    EXPECT_EQ(ReadBytes(dir_ / "open/own.ini"), "[S]\r\nK=2\r\n");
 }
 
 }  // namespace

@@ -107,8 +107,8 @@ void LoadWithLocalePath() {
 // Builds a locale into a private folder with the system's localedef; empty when the
 // tool or the locale sources are not installed.
 std::string BuildLocale(const test::TempFolder& folder, const std::string& source, const std::string& name) {
-    const std::string cmd = "localedef -i " + source + " -f CP1251 " + folder.Path(name) + " >/dev/null 2>&1";
-    return std::system(cmd.c_str()) == 0 ? folder.Root() : std::string();
+    const std::string cmd = "localedef -i " + source + " -f CP1251 " + folder / name + " >/dev/null 2>&1";
+    return std::system(cmd.c_str()) == 0 ? folder.Path() : std::string();
 }
 
 TEST_F(RegionalTest, RussianLocaleInItsOwnCodePage) {
@@ -130,7 +130,7 @@ TEST_F(RegionalTest, NonAsciiSeparatorsCountAsNoneAndTextsComeOutAsUtf8) {
     test::TempFolder folder;
     // Cyrillic literals in the formats, a Cyrillic letter between hours and minutes and a
     // middle dot as the decimal separator, all single bytes in code page 1251.
-    const std::string source = folder.Path("xx_XX");
+    const std::string source = folder / "xx_XX";
     std::string def = "comment_char %\nescape_char /\n";
     for (const char* cat : {"LC_IDENTIFICATION", "LC_CTYPE", "LC_COLLATE", "LC_MONETARY", "LC_MESSAGES", "LC_PAPER",
                             "LC_NAME", "LC_ADDRESS", "LC_TELEPHONE", "LC_MEASUREMENT"})

@@ -4,9 +4,12 @@
 #include <filesystem>
 
 #include "DataFile.h"
+#include "DataFileSettings.h"
+#include "Qel1Samples.h"
 #include "RecordLine.h"
 #include "RecordingSink.h"
 #include "Regional.h"
+#include "RegionalGuard.h"
 #include "TestFiles.h"
 
 namespace qel {
@@ -21,20 +24,12 @@ namespace fs = std::filesystem;
 
 const std::string kNotAccessible = kDataFileNotAccessible;
 
-struct Options : DataFileOptions {
-    std::string path = "Data.qel";
-    bool rewrite = false;
-    bool multiple = false;
-    std::string DataFilePath() override { return path; }
-    void SetDataFilePath(const std::string& p) override { path = p; }
-    bool RewriteFile() override { return rewrite; }
-    bool MultipleFiles() override { return multiple; }
-};
+using Options = test::DataFileSettings;
 
 // Fills RecordFields as the receive handler does before it calls Save2File.
 std::string Record(uint16_t recordNumber, uint8_t day = 0x31) {
-    std::array<uint8_t, 15> p = {0x00, 0x07, 0x01, 0x2C, 0x45, 0x09, day, 0x12,
-                                 0x05, 0x00, 0x00, 0x0C, 0x05, 0x00, 0x00};
+    std::array<uint8_t, 15> p = test::ExamplePacketBytes();
+    p[6] = day;
     p[2] = static_cast<uint8_t>(recordNumber >> 8);
     p[3] = static_cast<uint8_t>(recordNumber & 0xFF);
     return BuildQel1Record(p.data());
@@ -42,17 +37,22 @@ std::string Record(uint16_t recordNumber, uint8_t day = 0x31) {
 
 class DataFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = Regional();
-        RegionalSettings r;
-        r.timeSeparator = ':';
-        r.dateSeparator = '.';
-        r.decimalSeparator = ',';
-        SetRegional(r);
-    }
-    void TearDown() override { SetRegional(saved_); }
-
     int Reports() const { return static_cast<int>(sink.lines.size()); }
+
+    // The path cannot be written: appending (where opening for reading fails first) is
+    // blocked and reported, rewriting with a fresh writer is blocked without a report.
+    void ExpectRefusedInBothModes() {
+        writer.Save2File("line");
+        EXPECT_TRUE(writer.WriteBlocked());
+        EXPECT_EQ(sink.lines, std::vector<std::string>{kNotAccessible});
+
+        sink.Clear();
+        DataFileWriter rewriting(options);
+        options.rewrite = true;
+        rewriting.Save2File("line");
+        EXPECT_TRUE(rewriting.WriteBlocked());
+        EXPECT_TRUE(sink.lines.empty());
+    }
 
     TempFolder dir;
     CurrentFolder cwd{dir.Path()};
@@ -61,7 +61,7 @@ protected:
     DataFileWriter writer{options};
 
 private:
-    RegionalSettings saved_;
+    test::RegionalGuard russian_{RussianRegionalSettings()};
 };
 
 TEST_F(DataFileTest, RewriteKeepsOnlyTheNewestLine) {
@@ -227,31 +227,13 @@ TEST_F(DataFileTest, EmptyPathFailsWithoutAnImmediateReportInBothModes) {
 TEST_F(DataFileTest, PathThroughARegularFile) {
     WriteBytes("plain", "x");
     options.path = "plain/Data.qel";
-    writer.Save2File("line");  // append mode: opening for reading fails otherwise
-    EXPECT_TRUE(writer.WriteBlocked());
-    EXPECT_EQ(sink.lines, std::vector<std::string>{kNotAccessible});
-
-    sink.Clear();
-    DataFileWriter rewriting(options);
-    options.rewrite = true;
-    rewriting.Save2File("line");
-    EXPECT_TRUE(rewriting.WriteBlocked());
-    EXPECT_TRUE(sink.lines.empty());
+    ExpectRefusedInBothModes();
     EXPECT_EQ(ReadBytes("plain"), "x");
 }
 
 TEST_F(DataFileTest, FolderStandingWhereTheFileShouldBe) {
     fs::create_directory(dir / "Data.qel");
-    writer.Save2File("line");  // append mode
-    EXPECT_TRUE(writer.WriteBlocked());
-    EXPECT_EQ(sink.lines, std::vector<std::string>{kNotAccessible});
-
-    sink.Clear();
-    DataFileWriter rewriting(options);
-    options.rewrite = true;
-    rewriting.Save2File("line");
-    EXPECT_TRUE(rewriting.WriteBlocked());
-    EXPECT_TRUE(sink.lines.empty());
+    ExpectRefusedInBothModes();
     EXPECT_TRUE(fs::is_empty(dir / "Data.qel"));
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "Qel1Samples.h"
 #include "ReceptionRig.h"
 
 namespace qel {
@@ -14,28 +15,12 @@ using test::ReceptionRig;
 using Steady = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-std::string Bytes(std::initializer_list<uint8_t> bytes) { return std::string(bytes.begin(), bytes.end()); }
-
-// 31.12.05 09:45, device 7, record 300, dose 12,500.
-const std::string kExample = Bytes({0x00, 0x07, 0x01, 0x2C, 0x45, 0x09, 0x31, 0x12, 0x05, 0x00, 0x00, 0x0C, 0x05, 0x00, 0xDB});
-const std::string kExampleLine = "00007 00300 09:45 31.12.05 00012,500";
+using test::ExampleFields;
+using test::kExampleLine;
+using test::kExamplePacket;
 const std::string kAccepted = std::string(kPacketReceivedPrefix) + kExampleLine;
-const std::string kBadChecksum = kExample.substr(0, 14) + "\xDC";
+const std::string kBadChecksum = kExamplePacket.substr(0, 14) + "\xDC";
 const std::string kLastRecordRequest("\x04\x52\x44\x00", 4);
-
-Qel1Fields ExampleFields() {
-    Qel1Fields f;
-    f.device = 7;
-    f.record = 300;
-    f.minute = 45;
-    f.hour = 9;
-    f.day = 31;
-    f.month = 12;
-    f.year = 5;
-    f.doseInteger = 12;
-    f.doseFraction = 5;
-    return f;
-}
 
 using Lines = std::vector<std::string>;
 using Beeps = std::vector<BeepKind>;
@@ -74,13 +59,13 @@ protected:
 };
 
 TEST_F(ReceptionPipelineTest, ExamplePacketReachesListAndDataFileOnBothConnections) {
-    Send(*rig.device1, rig.driver1, kExample);
+    Send(*rig.device1, rig.driver1, kExamplePacket);
     ASSERT_TRUE(RunUntilLines(1));
     EXPECT_EQ(rig.sink.lines, Lines{kAccepted});
     EXPECT_EQ(rig.sink.beeps, Beeps{kDefault});
     EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
 
-    Send(*rig.device2, rig.driver2, kExample);
+    Send(*rig.device2, rig.driver2, kExamplePacket);
     ASSERT_TRUE(RunUntilLines(2));
     EXPECT_EQ(rig.sink.lines, (Lines{kAccepted, kAccepted}));
     EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n" + kExampleLine + "\r\n");
@@ -89,7 +74,7 @@ TEST_F(ReceptionPipelineTest, ExamplePacketReachesListAndDataFileOnBothConnectio
 }
 
 TEST_F(ReceptionPipelineTest, DeviceErrorIsReportedAndNeverAsksForTheLastRecord) {
-    std::string error = kExample;
+    std::string error = kExamplePacket;
     error[13] = 0x07;
     error[14] = static_cast<char>(0xE2);
 
@@ -179,21 +164,21 @@ TEST_F(ReceptionPipelineTest, FlagOnWithQel1MConnectionsDoesNothingButBeep) {
 }
 
 TEST_F(ReceptionPipelineTest, PiecesWithinTheInputTimeoutAreJoined) {
-    rig.device1->SendBytes(kExample, SendOptions{{10}, 120, ""});
+    rig.device1->SendBytes(kExamplePacket, SendOptions{{10}, 120, ""});
     ASSERT_TRUE(RunUntilLines(2));
     EXPECT_EQ(rig.sink.lines, (Lines{kPiecesRestored, kAccepted}));
     EXPECT_EQ(rig.sink.beeps, Beeps{kDefault});
     EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
 
     // The rest may come in several bursts, as long as no gap exceeds the input timeout.
-    rig.device1->SendBytes(kExample, SendOptions{{10, 2}, 100, ""});
+    rig.device1->SendBytes(kExamplePacket, SendOptions{{10, 2}, 100, ""});
     ASSERT_TRUE(RunUntilLines(4));
     EXPECT_EQ(rig.sink.lines, (Lines{kPiecesRestored, kAccepted, kPiecesRestored, kAccepted}));
     EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kDefault}));
 }
 
 TEST_F(ReceptionPipelineTest, TenThenSixBytesAreRefusedAndAllLost) {
-    rig.device1->SendBytes(kExample + "\x01", SendOptions{{10}, 120, ""});
+    rig.device1->SendBytes(kExamplePacket + "\x01", SendOptions{{10}, 120, ""});
     ASSERT_TRUE(RunUntilLines(1));
     rig.loop.RunFor(400);
     EXPECT_EQ(rig.sink.lines, Lines{kNotFifteenBytes});
@@ -206,7 +191,7 @@ TEST_F(ReceptionPipelineTest, TenBytesAloneAreRefusedAfterTheInputTimeout) {
     rig.sink.onBeep = [&](BeepKind kind) {
         if (kind == kDefault) eventStart = Steady::now();
     };
-    Send(*rig.device1, rig.driver1, kExample.substr(0, 10));
+    Send(*rig.device1, rig.driver1, kExamplePacket.substr(0, 10));
     ASSERT_TRUE(RunUntilLines(1));
     const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - eventStart);
     EXPECT_EQ(rig.sink.lines, Lines{kNotFifteenBytes});
@@ -215,7 +200,7 @@ TEST_F(ReceptionPipelineTest, TenBytesAloneAreRefusedAfterTheInputTimeout) {
 }
 
 TEST_F(ReceptionPipelineTest, TwoPacketsInOneEventAreRefusedAsAWhole) {
-    Send(*rig.device1, rig.driver1, kExample + kExample);
+    Send(*rig.device1, rig.driver1, kExamplePacket + kExamplePacket);
     ASSERT_TRUE(RunUntilLines(1));
     rig.loop.RunFor(300);
     EXPECT_EQ(rig.sink.lines, Lines{kNotFifteenBytes});
@@ -227,7 +212,7 @@ TEST_F(ReceptionPipelineTest, SixteenBytesAreRefusedWithoutReadingFurther) {
     // Were the handler to read on, it would swallow these five bytes; they must make an
     // event of their own instead.
     DuringNextEventSend(*rig.device1, rig.driver1, "12345");
-    Send(*rig.device1, rig.driver1, kExample + "\x01");
+    Send(*rig.device1, rig.driver1, kExamplePacket + "\x01");
     ASSERT_TRUE(RunUntilLines(2));
     EXPECT_EQ(rig.sink.lines, (Lines{kNotFifteenBytes, kNotFifteenBytes}));
     EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion, kDefault, kQuestion}));
@@ -238,17 +223,17 @@ TEST_F(ReceptionPipelineTest, PacketsAreRefusedWhileWritesAreHeldOffAndAcceptedA
     const std::string dataFile = rig.window.path;
     rig.window.rewrite = true;
     rig.window.path = rig.dir / "missing/Data.qel";
-    Send(*rig.device1, rig.driver1, kExample);
+    Send(*rig.device1, rig.driver1, kExamplePacket);
     ASSERT_TRUE(RunUntilLines(1));
     EXPECT_EQ(rig.sink.lines, Lines{kAccepted});  // listed before the write failed
     ASSERT_TRUE(rig.writer.WriteBlocked());
 
     rig.window.path = dataFile;
-    Send(*rig.device1, rig.driver1, kExample);
+    Send(*rig.device1, rig.driver1, kExamplePacket);
     ASSERT_TRUE(RunUntilLines(2));
     EXPECT_EQ(rig.sink.lines[1], kPreviousNotWritten);
     // A wrong-sized block still gets the size message, a bad checksum the hold-off message.
-    Send(*rig.device1, rig.driver1, kExample + kExample);
+    Send(*rig.device1, rig.driver1, kExamplePacket + kExamplePacket);
     ASSERT_TRUE(RunUntilLines(3));
     EXPECT_EQ(rig.sink.lines[2], kNotFifteenBytes);
     Send(*rig.device1, rig.driver1, kBadChecksum);
@@ -263,7 +248,7 @@ TEST_F(ReceptionPipelineTest, PacketsAreRefusedWhileWritesAreHeldOffAndAcceptedA
     timer1->Stop();
     EXPECT_EQ(rig.sink.lines.back(), kDataFileNotAccessible);
 
-    Send(*rig.device1, rig.driver1, kExample);
+    Send(*rig.device1, rig.driver1, kExamplePacket);
     ASSERT_TRUE(RunUntilLines(6));
     EXPECT_EQ(rig.sink.lines.back(), kAccepted);
     EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
@@ -272,12 +257,12 @@ TEST_F(ReceptionPipelineTest, PacketsAreRefusedWhileWritesAreHeldOffAndAcceptedA
 TEST_F(ReceptionPipelineTest, HeldOffWithTheFlagOnAsksConnectionTwoInsteadOfReporting) {
     rig.window.rewrite = true;
     rig.window.path.clear();  // every write fails
-    Send(*rig.device1, rig.driver1, kExample);
+    Send(*rig.device1, rig.driver1, kExamplePacket);
     ASSERT_TRUE(RunUntilLines(1));
     ASSERT_TRUE(rig.writer.WriteBlocked());
 
     GetLastRecordIfError = true;
-    Send(*rig.device2, rig.driver2, kExample);
+    Send(*rig.device2, rig.driver2, kExamplePacket);
     ASSERT_TRUE(RunUntilReceived(*rig.device2, 4, 3000));
     EXPECT_EQ(rig.device2->Received(), kLastRecordRequest);
     EXPECT_EQ(rig.sink.lines, Lines{kAccepted});
@@ -288,7 +273,7 @@ TEST_F(ReceptionPipelineTest, AnEventInsideAReportsBoxRunsToCompletion) {
     // The box's message loop keeps polling: a good packet arrives and is filed meanwhile.
     rig.sink.whileBoxOpen = [this] {
         rig.sink.whileBoxOpen = nullptr;
-        Send(*rig.device1, rig.driver1, kExample);
+        Send(*rig.device1, rig.driver1, kExamplePacket);
         rig.loop.RunUntil([&] { return rig.sink.lines.size() >= 2; }, 3000);
     };
     Send(*rig.device1, rig.driver1, kBadChecksum);

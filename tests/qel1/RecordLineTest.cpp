@@ -2,8 +2,10 @@
 
 #include <array>
 
+#include "Qel1Samples.h"
 #include "RecordLine.h"
 #include "Regional.h"
+#include "RegionalGuard.h"
 
 namespace qel {
 namespace {
@@ -11,8 +13,7 @@ namespace {
 using Packet = std::array<uint8_t, 15>;
 
 // 31.12.05 09:45, device 7, record 300, dose 12 and fraction byte 5.
-constexpr Packet kExample = {0x00, 0x07, 0x01, 0x2C, 0x45, 0x09, 0x31, 0x12,
-                             0x05, 0x00, 0x00, 0x0C, 0x05, 0x00, 0xDB};
+const Packet kExample = test::ExamplePacketBytes();
 
 RegionalSettings Separators(char time, char date, char decimal) {
     RegionalSettings r;
@@ -24,15 +25,10 @@ RegionalSettings Separators(char time, char date, char decimal) {
 
 class RecordLineTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = Regional();
-        SetRegional(Separators(':', '.', ','));  // Russian
-        RecordFields = {};
-    }
-    void TearDown() override { SetRegional(saved_); }
+    void SetUp() override { RecordFields = {}; }
 
 private:
-    RegionalSettings saved_;
+    test::RegionalGuard russian_{Separators(':', '.', ',')};
 };
 
 TEST_F(RecordLineTest, ExamplePacketUnderRussianSeparators) {

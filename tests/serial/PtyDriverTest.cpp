@@ -16,6 +16,7 @@
 #include "SerialPortDriver.h"
 #include "TestFiles.h"
 #include "TimerLoop.h"
+#include "Waits.h"
 
 namespace qel::test {
 namespace {
@@ -39,16 +40,6 @@ bool PumpUntil(TSerialPortDriver& driver, Pred done, long maxMs = 3000) {
     return true;
 }
 
-template <typename Pred>
-bool WaitFor(Pred done, long maxMs = 3000) {
-    const long deadline = PtyDevice::Now() + maxMs;
-    while (!done()) {
-        if (PtyDevice::Now() > deadline) return false;
-        ::usleep(2000);
-    }
-    return true;
-}
-
 std::vector<uint8_t> Append(std::vector<uint8_t>& to, const uint8_t* p, uint32_t n) {
     to.insert(to.end(), p, p + n);
     return to;
@@ -57,10 +48,10 @@ std::vector<uint8_t> Append(std::vector<uint8_t>& to, const uint8_t* p, uint32_t
 class PtyDriver : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteBytes(folder.Path("plain"), "not a terminal");
-        WriteIni("COM1=" + device.SlavePath() + "\r\nCOM3=" + folder.Path("missing") + "\r\ncom4 = " +
-                 folder.Path("plain") + "\r\n");
-        SetExecutableFolderOverride(folder.Root());
+        WriteBytes(folder / "plain", "not a terminal");
+        WriteIni("COM1=" + device.SlavePath() + "\r\nCOM3=" + folder / "missing" + "\r\ncom4 = " +
+                 folder / "plain" + "\r\n");
+        SetExecutableFolderOverride(folder.Path());
         driver.SetComPort(pnCOM1);
     }
     void TearDown() override {
@@ -68,7 +59,7 @@ protected:
         SetExecutableFolderOverride("");
     }
     void WriteIni(const std::string& ports) {
-        WriteBytes(folder.Path("QEL1_Agent.ini"), "[QEL1_Agent]\r\nComPort1=0\r\n[Ports]\r\n" + ports);
+        WriteBytes(folder / "QEL1_Agent.ini", "[QEL1_Agent]\r\nComPort1=0\r\n[Ports]\r\n" + ports);
     }
 
     TempFolder folder;
@@ -78,7 +69,7 @@ protected:
 
 TEST_F(PtyDriver, PortPathsComeFromTheIniFileReadAtEachCall) {
     EXPECT_EQ(ComPortDevicePath(pnCOM1), device.SlavePath());
-    EXPECT_EQ(ComPortDevicePath(pnCOM4), folder.Path("plain"));
+    EXPECT_EQ(ComPortDevicePath(pnCOM4), folder / "plain");
     EXPECT_EQ(ComPortDevicePath(pnCOM2), "/dev/ttyS1");
     EXPECT_EQ(ComPortDevicePath(pnCOM16), "/dev/ttyS15");
     WriteIni("COM16=/dev/ttyUSB3\r\nCOM2=\r\n");
@@ -104,7 +95,7 @@ TEST_F(PtyDriver, OpeningIsExclusiveAndAFailedOpenChangesNothing) {
 
     // Connect on a connected driver neither re-opens nor purges what is waiting.
     ASSERT_EQ(device.Send("abc"), 3u);
-    ASSERT_TRUE(WaitFor([&] { return driver.InputCount() == 3; }));
+    ASSERT_TRUE(PollUntil([&] { return driver.InputCount() == 3; }, 3000, 2));
     EXPECT_TRUE(driver.Connect());
     EXPECT_EQ(driver.InputCount(), 3u);
 
@@ -150,7 +141,7 @@ TEST_F(PtyDriver, BurstArrivesInChunksNoLargerThanTheBuffer) {
     ASSERT_TRUE(driver.Connect());
     const std::vector<uint8_t> burst = Bytes(5000, 7);
     ASSERT_EQ(device.Send(burst), burst.size());
-    ASSERT_TRUE(WaitFor([&] { return driver.InputCount() >= 1000; }));
+    ASSERT_TRUE(PollUntil([&] { return driver.InputCount() >= 1000; }, 3000, 2));
     driver.PollTick();
     ASSERT_EQ(chunks.size(), 1u);
     EXPECT_EQ(chunks[0], 1000u);
@@ -216,7 +207,7 @@ TEST_F(PtyDriver, PurgeDiscardsPendingInput) {
     driver.OnReceiveData = [&](TSerialPortDriver*, const uint8_t* p, uint32_t n) { Append(got, p, n); };
     ASSERT_TRUE(driver.Connect());
     ASSERT_EQ(device.Send("stale"), 5u);
-    ASSERT_TRUE(WaitFor([&] { return driver.InputCount() == 5; }));
+    ASSERT_TRUE(PollUntil([&] { return driver.InputCount() == 5; }, 3000, 2));
     driver.Purge(true, false);
     EXPECT_EQ(driver.InputCount(), 0u);
     driver.PollTick();
@@ -252,7 +243,7 @@ TEST_F(PtyDriver, FarEndClosingLeavesTheDriverConnectedAndIdle) {
     driver.OnReceiveData = [&](TSerialPortDriver*, const uint8_t* p, uint32_t n) { Append(got, p, n); };
     ASSERT_TRUE(driver.Connect());
     ASSERT_EQ(device.Send("last"), 4u);
-    ASSERT_TRUE(WaitFor([&] { return driver.InputCount() == 4; }));
+    ASSERT_TRUE(PollUntil([&] { return driver.InputCount() == 4; }, 3000, 2));
     device.Close();
 
     const long cpu0 = CpuMs();

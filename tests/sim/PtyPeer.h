@@ -40,21 +40,15 @@ public:
     }
 
     // Up to `count` bytes; returns early when `timeoutMs` passes with no new byte.
-    std::string Read(std::size_t count, int timeoutMs) {
-        std::string got;
-        while (got.size() < count) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, timeoutMs) <= 0) break;
-            char buffer[512];
-            const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
-            if (n <= 0) break;
-            got.append(buffer, static_cast<std::size_t>(n));
-        }
-        return got;
-    }
+    std::string Read(std::size_t count, int timeoutMs) { return ReadNoting(count, timeoutMs, nullptr); }
 
     // Like Read, noting when each byte arrived (CLOCK_MONOTONIC ns).
     std::string ReadTimed(std::size_t count, int timeoutMs, std::vector<int64_t>& arrivals) {
+        return ReadNoting(count, timeoutMs, &arrivals);
+    }
+
+private:
+    std::string ReadNoting(std::size_t count, int timeoutMs, std::vector<int64_t>* arrivals) {
         std::string got;
         while (got.size() < count) {
             pollfd p{fd_, POLLIN, 0};
@@ -62,14 +56,12 @@ public:
             char buffer[512];
             const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
             if (n <= 0) break;
-            const int64_t now = MonotonicNowNs();
-            for (ssize_t i = 0; i < n; ++i) arrivals.push_back(now);
+            if (arrivals != nullptr) arrivals->insert(arrivals->end(), static_cast<std::size_t>(n), MonotonicNowNs());
             got.append(buffer, static_cast<std::size_t>(n));
         }
         return got;
     }
 
-private:
     int fd_;
 };
 

@@ -9,16 +9,17 @@
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "PtyPeer.h"
 #include "SimHex.h"
+#include "Waits.h"
 
 extern char** environ;
 
 namespace qel {
 namespace {
 
+using test::PollUntil;
 using test::PtyPeer;
 
 constexpr int kWaitMs = 3000;
@@ -84,16 +85,10 @@ public:
 
     // The exit status once it ended within the timeout, else -1.
     int WaitExit(int timeoutMs) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        while (std::chrono::steady_clock::now() < end) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
+        int status = 0;
+        if (!PollUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeoutMs)) return -1;
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
 
     // Everything it wrote on standard error so far.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Qel1Samples.h"
 #include "SimHex.h"
 #include "SimPacket.h"
 #include "SimValueWord.h"
@@ -8,19 +9,7 @@
 namespace qel {
 namespace {
 
-Qel1Fields ExampleFields() {
-    Qel1Fields f;
-    f.device = 7;
-    f.record = 300;
-    f.hour = 9;
-    f.minute = 45;
-    f.day = 31;
-    f.month = 12;
-    f.year = 5;
-    f.doseInteger = 12;
-    f.doseFraction = 5;
-    return f;
-}
+using test::ExampleFields;
 
 TEST(SimPacket, FieldsGiveTheDevicesBytesAndChecksum) {
     EXPECT_EQ(HexText(BuildQel1Packet(ExampleFields())), "00 07 01 2C 45 09 31 12 05 00 00 0C 05 00 DB");

@@ -8,31 +8,17 @@
 #include <fstream>
 
 #include "PtyPeer.h"
-#include "SimHex.h"
+#include "Qel1Samples.h"
 #include "Simulator.h"
 
 namespace qel {
 namespace {
 
+using test::ExampleFields;
+using test::kExamplePacket;
 using test::PtyPeer;
 
 constexpr int kWaitMs = 2000;
-
-Qel1Fields ExampleFields() {
-    Qel1Fields f;
-    f.device = 7;
-    f.record = 300;
-    f.hour = 9;
-    f.minute = 45;
-    f.day = 31;
-    f.month = 12;
-    f.year = 5;
-    f.doseInteger = 12;
-    f.doseFraction = 5;
-    return f;
-}
-
-const std::string kExample = *ParseHexBytes("00 07 01 2C 45 09 31 12 05 00 00 0C 05 00 DB");
 
 class SimQel1 : public ::testing::Test {
 protected:
@@ -51,12 +37,12 @@ protected:
 TEST_F(SimQel1, PacketFromFieldsArrivesWholeAndItsLastByteIsTimed) {
     const int64_t before = MonotonicNowNs();
     const uint64_t id = sim_->SendPacket(ExampleFields());
-    EXPECT_EQ(peer_->Read(15, kWaitMs), kExample);
+    EXPECT_EQ(peer_->Read(15, kWaitMs), kExamplePacket);
     const auto sent = sim_->WaitSent(id, kWaitMs);
     ASSERT_TRUE(sent);
     EXPECT_TRUE(sent->complete);
     EXPECT_EQ(sent->kind, SentKind::Packet);
-    EXPECT_EQ(sent->bytes, kExample);
+    EXPECT_EQ(sent->bytes, kExamplePacket);
     EXPECT_GE(sent->lastByteNs, before);
     EXPECT_LE(sent->lastByteNs, MonotonicNowNs());
     EXPECT_EQ(peer_->Read(1, 100), "") << "nothing beyond the packet";
@@ -68,11 +54,11 @@ TEST_F(SimQel1, BadChecksumAndExtraBytes) {
     sim_->SendPacket(ExampleFields(), true, options);
     const std::string got = peer_->Read(17, kWaitMs);
     ASSERT_EQ(got.size(), 17u);
-    EXPECT_EQ(got.substr(0, 14), kExample.substr(0, 14));
-    EXPECT_NE(got[14], kExample[14]);
+    EXPECT_EQ(got.substr(0, 14), kExamplePacket.substr(0, 14));
+    EXPECT_NE(got[14], kExamplePacket[14]);
     EXPECT_EQ(got.substr(15), "\xFF\xFF");
     // The device's record itself is sound.
-    EXPECT_EQ(sim_->LastRecord(), kExample);
+    EXPECT_EQ(sim_->LastRecord(), kExamplePacket);
 }
 
 TEST_F(SimQel1, PiecesComeWithTheirPauseBetween) {
@@ -81,10 +67,10 @@ TEST_F(SimQel1, PiecesComeWithTheirPauseBetween) {
     options.pauseMs = 300;
     const uint64_t id = sim_->SendPacket(ExampleFields(), false, options);
     std::vector<int64_t> first, second, third;
-    EXPECT_EQ(peer_->ReadTimed(10, kWaitMs, first), kExample.substr(0, 10));
+    EXPECT_EQ(peer_->ReadTimed(10, kWaitMs, first), kExamplePacket.substr(0, 10));
     EXPECT_EQ(peer_->Read(1, 150), "") << "the second piece waits for the pause";
-    EXPECT_EQ(peer_->ReadTimed(3, kWaitMs, second), kExample.substr(10, 3));
-    EXPECT_EQ(peer_->ReadTimed(2, kWaitMs, third), kExample.substr(13));
+    EXPECT_EQ(peer_->ReadTimed(3, kWaitMs, second), kExamplePacket.substr(10, 3));
+    EXPECT_EQ(peer_->ReadTimed(2, kWaitMs, third), kExamplePacket.substr(13));
     ASSERT_FALSE(first.empty());
     ASSERT_FALSE(second.empty());
     ASSERT_FALSE(third.empty());
@@ -101,7 +87,7 @@ TEST_F(SimQel1, PiecesLongerThanThePacketAreCut) {
     options.pieces = {20, 5};
     options.pauseMs = 5000;
     const uint64_t id = sim_->SendPacket(ExampleFields(), false, options);
-    EXPECT_EQ(peer_->Read(15, kWaitMs), kExample);
+    EXPECT_EQ(peer_->Read(15, kWaitMs), kExamplePacket);
     ASSERT_TRUE(sim_->WaitSent(id, 500)) << "no pause after the last byte";
 }
 
@@ -110,7 +96,7 @@ TEST_F(SimQel1, BaudRatePacesEveryByte) {
     const int64_t start = MonotonicNowNs();
     const uint64_t id = sim_->SendPacket(ExampleFields());
     std::vector<int64_t> arrivals;
-    EXPECT_EQ(peer_->ReadTimed(15, kWaitMs, arrivals), kExample);
+    EXPECT_EQ(peer_->ReadTimed(15, kWaitMs, arrivals), kExamplePacket);
     ASSERT_EQ(arrivals.size(), 15u);
     // 2.083 ms a byte: no byte comes before its last bit would have, (i + 1) byte times
     // after the start; a late reader only makes arrivals later.
@@ -149,7 +135,7 @@ TEST_F(SimQel1, PiecesWithBaudRateAddThePauseToTheLineTime) {
     options.pauseMs = 100;
     const int64_t start = MonotonicNowNs();
     const uint64_t id = sim_->SendPacket(ExampleFields(), false, options);
-    EXPECT_EQ(peer_->Read(15, kWaitMs), kExample);
+    EXPECT_EQ(peer_->Read(15, kWaitMs), kExamplePacket);
     const auto sent = sim_->WaitSent(id, kWaitMs);
     ASSERT_TRUE(sent);
     const double ms = static_cast<double>(sent->lastByteNs - start) / 1e6;
@@ -164,7 +150,7 @@ TEST_F(SimQel1, LastRecordCommandRepeatsTheLastPacketWithARightChecksum) {
     peer_->Write(std::string("\x04\x52", 2));
     ASSERT_TRUE(sim_->WaitReceived(2, kWaitMs));
     peer_->Write(std::string("\x44\x00", 2));
-    EXPECT_EQ(peer_->Read(15, kWaitMs), kExample);
+    EXPECT_EQ(peer_->Read(15, kWaitMs), kExamplePacket);
     EXPECT_EQ(sim_->Received(), std::string("\x04\x52\x44\x00", 4));
     ASSERT_TRUE(sim_->WaitIdle(kWaitMs));
     const auto sent = sim_->Sent();
@@ -173,7 +159,7 @@ TEST_F(SimQel1, LastRecordCommandRepeatsTheLastPacketWithARightChecksum) {
 
     // Twice in one burst: two answers.
     peer_->Write(std::string("\x04\x52\x44\x00\x04\x52\x44\x00", 8));
-    EXPECT_EQ(peer_->Read(30, kWaitMs), kExample + kExample);
+    EXPECT_EQ(peer_->Read(30, kWaitMs), kExamplePacket + kExamplePacket);
 }
 
 TEST_F(SimQel1, NoAnswerWithoutARecordOrToOtherBytes) {
@@ -184,14 +170,14 @@ TEST_F(SimQel1, NoAnswerWithoutARecordOrToOtherBytes) {
     EXPECT_EQ(peer_->Read(1, 200), "");
     EXPECT_TRUE(sim_->Sent().empty());
 
-    sim_->SetLastRecord(kExample);
+    sim_->SetLastRecord(kExamplePacket);
     peer_->Write(std::string("\x04\x52\x44\x00", 4));
-    EXPECT_EQ(peer_->Read(15, kWaitMs), kExample);
+    EXPECT_EQ(peer_->Read(15, kWaitMs), kExamplePacket);
 }
 
 TEST_F(SimQel1, QelOneMDoesNotAnswerTheLastRecordCommand) {
     sim_->SetType(SimDeviceType::Qel1m);
-    sim_->SetLastRecord(kExample);
+    sim_->SetLastRecord(kExamplePacket);
     peer_->Write(std::string("\x04\x52\x44\x00", 4));
     ASSERT_TRUE(sim_->WaitReceived(4, kWaitMs));
     EXPECT_EQ(peer_->Read(1, 200), "");
@@ -212,7 +198,7 @@ TEST_F(SimQel1, RecordsEveryByteAndKeepsWorkingWhenThePeerReopens) {
     ASSERT_TRUE(sim_->WaitReceived(3, kWaitMs));
     EXPECT_EQ(sim_->Received(), "abc");
     sim_->SendPacket(ExampleFields());
-    EXPECT_EQ(peer_->Read(15, kWaitMs), kExample);
+    EXPECT_EQ(peer_->Read(15, kWaitMs), kExamplePacket);
     EXPECT_FALSE(sim_->LineFailed());
 }
 
@@ -279,9 +265,9 @@ TEST(SimPort, OpensARealTerminalExclusively) {
     EXPECT_FALSE(error.empty());
 
     sim->SendPacket(ExampleFields());
-    EXPECT_EQ(far.Read(15, kWaitMs), kExample);
+    EXPECT_EQ(far.Read(15, kWaitMs), kExamplePacket);
     far.Write(std::string("\x04\x52\x44\x00", 4));
-    EXPECT_EQ(far.Read(15, kWaitMs), kExample);
+    EXPECT_EQ(far.Read(15, kWaitMs), kExamplePacket);
 
     EXPECT_FALSE(Simulator::OpenPort("/nonexistent/tty", 9600, error));
 }

@@ -100,15 +100,6 @@ const std::set<std::string_view> kFlags{"help", "pty", "no-stdin", "bad-checksum
 
 }  // namespace
 
-bool ParseNumber(std::string_view text, uint32_t& value) {
-    if (text.empty()) return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
 std::optional<SimDeviceType> ParseDeviceType(std::string_view text) {
     if (text == "qel1") return SimDeviceType::Qel1;
     if (text == "qel1m") return SimDeviceType::Qel1m;

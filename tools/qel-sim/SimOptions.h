@@ -67,8 +67,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions& options, 
 
 std::string HelpText();
 
-// Helpers shared with the console.
-bool ParseNumber(std::string_view text, uint32_t& value);
+// Helpers shared with the console (ParseNumber is in SimPacket.h).
 std::optional<SimDeviceType> ParseDeviceType(std::string_view text);
 std::optional<bool> ParseOnOff(std::string_view text);
 

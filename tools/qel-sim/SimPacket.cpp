@@ -16,8 +16,9 @@ void PutBigEndian(std::string& out, uint16_t value) {
     out.push_back(static_cast<char>(value & 0xFF));
 }
 
-template <typename T>
-bool ParseUnsigned(std::string_view text, T& value) {
+}  // namespace
+
+bool ParseNumber(std::string_view text, uint32_t& value) {
     if (text.empty()) return false;
     for (const char c : text) {
         if (c < '0' || c > '9') return false;
@@ -25,8 +26,6 @@ bool ParseUnsigned(std::string_view text, T& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size();
 }
-
-}  // namespace
 
 uint8_t Qel1Checksum(std::string_view bytes) {
     unsigned sum = 0;
@@ -66,15 +65,15 @@ bool ParseDose(std::string_view text, uint16_t& integer, uint8_t& fraction) {
     const std::size_t sep = text.find_first_of(".,");
     const std::string_view whole = text.substr(0, sep);
     const std::string_view digits = sep == std::string_view::npos ? std::string_view{} : text.substr(sep + 1);
-    uint16_t i = 0;
-    uint8_t f = 0;
-    if (!ParseUnsigned(whole, i)) return false;
+    uint32_t i = 0;
+    uint32_t f = 0;
+    if (!ParseNumber(whole, i) || i > UINT16_MAX) return false;
     if (sep != std::string_view::npos) {
         if (digits.size() > 1 && digits[0] == '0') return false;
-        if (!ParseUnsigned(digits, f)) return false;
+        if (!ParseNumber(digits, f) || f > UINT8_MAX) return false;
     }
-    integer = i;
-    fraction = f;
+    integer = static_cast<uint16_t>(i);
+    fraction = static_cast<uint8_t>(f);
     return true;
 }
 

@@ -35,6 +35,10 @@ std::string BuildQel1Packet(const Qel1Fields& fields, bool badChecksum = false);
 // Minute, hour, day, month and year of the current local time.
 void SetQel1Time(Qel1Fields& fields);
 
+// A whole number as written by a user: decimal digits only (no sign, no blanks), within
+// the range of `value`.
+bool ParseNumber(std::string_view text, uint32_t& value);
+
 // A dose as written by a user: "12", "12.5", "0.125" (a comma works as well). The fraction's
 // digits become the fraction byte as written ("12.5" -> 5, "12.50" -> 50), which is how
 // the device reports them; so it must fit a byte and cannot start with 0 unless it is "0".

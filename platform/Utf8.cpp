@@ -26,14 +26,14 @@ Utf8Char DecodeUtf8At(std::string_view s, std::size_t pos) {
         if (lead == 0xF0) lo = 0x90;
         if (lead == 0xF4) hi = 0x8F;
     } else {
-        return {lead, 1, false};
+        return {lead, 1, false, 1};
     }
-    if (pos + need >= s.size()) return {lead, 1, false};  // truncated at the end
     for (std::size_t k = 1; k <= need; ++k) {
+        if (pos + k >= s.size()) return {lead, 1, false, k};  // truncated at the end
         const auto b = static_cast<uint8_t>(s[pos + k]);
         const uint8_t low = k == 1 ? lo : 0x80;
         const uint8_t high = k == 1 ? hi : 0xBF;
-        if (b < low || b > high) return {lead, 1, false};
+        if (b < low || b > high) return {lead, 1, false, k};
         value = (value << 6) | (b & 0x3Fu);
     }
     return {value, need + 1, true};

@@ -10,6 +10,10 @@ struct Utf8Char {
     char32_t codePoint = 0;   // the character, or the lone byte's value when !valid
     std::size_t length = 1;   // bytes it occupies (1 for a malformed byte)
     bool valid = true;
+    // When !valid: the bytes of the broken piece, that is the lead byte and the fitting
+    // continuation bytes before the break (at least 1); a converter puts one substitute
+    // character in their place.
+    std::size_t brokenLength = 0;
 };
 
 // Reads the character at `pos` (< s.size()). A malformed or truncated sequence yields one

@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -20,11 +22,19 @@ public:
     bool CreateForAppending(const std::string& path);
     // Creates a missing file or truncates an existing one to length 0.
     bool CreateTruncated(const std::string& path);
+    // Creates a new file of a name made from `pathPattern`, whose last six characters are
+    // "XXXXXX": they are replaced in `pathPattern` by what makes the name unique.
+    bool CreateUnique(std::string& pathPattern);
 
     bool IsOpen() const { return fd_ >= 0; }
     bool IsDirectory() const;
+    bool IsRegularFile() const;
+    // Appends the rest of the file to `bytes`, retried after interruptions.
+    bool ReadAll(std::string& bytes);
     // All bytes, retried after interruptions and partial writes.
     bool WriteAll(std::string_view bytes);
+    bool SetMode(mode_t mode);
+    bool SetOwner(uid_t owner, gid_t group);
     // Flushes the written bytes to stable storage.
     bool Sync();
     // Closes the file; false when the system reports a failure (the descriptor is gone either way).

@@ -1,10 +1,13 @@
 #include "PosixFile.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <system_error>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <system_error>
+#include <vector>
 
 namespace qel {
 
@@ -28,9 +31,40 @@ bool PosixFile::CreateForAppending(const std::string& path) {
 }
 bool PosixFile::CreateTruncated(const std::string& path) { return OpenWith(path, O_WRONLY | O_CREAT | O_TRUNC); }
 
+bool PosixFile::CreateUnique(std::string& pathPattern) {
+    if (fd_ >= 0) Close();
+    fd_ = ::mkostemp(pathPattern.data(), O_CLOEXEC);
+    error_ = fd_ < 0 ? errno : 0;
+    return fd_ >= 0;
+}
+
 bool PosixFile::IsDirectory() const {
     struct stat st {};
     return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PosixFile::IsRegularFile() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PosixFile::ReadAll(std::string& bytes) {
+    if (fd_ < 0) {
+        error_ = EBADF;
+        return false;
+    }
+    std::vector<char> buffer(65536);
+    for (;;) {
+        const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+        if (n > 0) {
+            bytes.append(buffer.data(), static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            return true;
+        } else if (errno != EINTR) {
+            error_ = errno;  // a folder, or a failing disk
+            return false;
+        }
+    }
 }
 
 bool PosixFile::WriteAll(std::string_view bytes) {
@@ -68,6 +102,18 @@ bool PosixFile::Sync() {
         return false;
     }
     return true;
+}
+
+bool PosixFile::SetMode(mode_t mode) {
+    if (fd_ >= 0 && ::fchmod(fd_, mode) == 0) return true;
+    error_ = fd_ < 0 ? EBADF : errno;
+    return false;
+}
+
+bool PosixFile::SetOwner(uid_t owner, gid_t group) {
+    if (fd_ >= 0 && ::fchown(fd_, owner, group) == 0) return true;
+    error_ = fd_ < 0 ? EBADF : errno;
+    return false;
 }
 
 bool PosixFile::Close() {
