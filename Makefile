@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 WERROR     ?= ON
 
-.PHONY: all deps build build-sanitize test test-fast test-sanitize demo install clean
+.PHONY: all deps build build-sanitize test test-fast test-sanitize bench demo install clean
 
 all: build
 
@@ -33,6 +33,11 @@ test-fast: build
 test-sanitize: build-sanitize
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) --timeout 600
+
+# The two measurements: QEL-1 reception latency, and what QEL-1M polling costs the window.
+bench: build
+	$(BUILD)/bin/qel1_latency_bench
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/qel1m_poll_benchmark
 
 demo: build
 	bash scripts/demo.sh $(BUILD)
