@@ -6,9 +6,11 @@
 #include <QTimer>
 
 #include <exception>
+#include <iostream>
 #include <memory>
 
 #include "Application.h"
+#include "CommandLine.h"
 #include "Dialogs.h"
 #include "ExecutableFolder.h"
 #include "QtTickSource.h"
@@ -18,6 +20,13 @@
 #include "TerminationSignals.h"
 
 int main(int argc, char* argv[]) {
+    // --help, --version and arguments not understood are answered before anything else:
+    // no display is needed, and neither the lock nor any file is touched.
+    if (const std::optional<int> answered = qel::AnswerCommandLine(argc, argv, std::cout, std::cerr)) return *answered;
+    if (!qel::DisplayNamed()) {
+        std::cerr << qel::kNoDisplayMessage;
+        return 1;
+    }
     // SIGTERM, SIGINT and SIGHUP end the program the way the menu's "В&ыход" does, from
     // the first moment on: one that comes early waits until the event loop runs.
     qel::TerminationSignals terminationSignals;
@@ -31,11 +40,12 @@ int main(int argc, char* argv[]) {
         // The box is all a second copy shows; a termination signal simply ends it.
         QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
             QApplication::closeAllWindows();
-            QCoreApplication::exit(0);
+            QCoreApplication::exit(1);
         });
         qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"),
                                             QString::fromUtf8("Одна копия программы \"QEL-1 Агент\" уже запущена"));
-        return 0;
+        // Refused: whoever started this copy learns it from the exit status.
+        return 1;
     }
 
     QApplication::setApplicationName(QString::fromUtf8("КЭЛ-1 Агент"));

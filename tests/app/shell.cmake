@@ -1,4 +1,5 @@
 add_executable(shell_tests
+  ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigurationTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLogTest.cpp
 )

@@ -32,10 +32,11 @@ public:
         }
     }
 
-    // Starts `program` in `folder`; the environment is this process's with `overrides`
-    // (an empty value removes the variable). Standard output and error go to `logPath`.
+    // Starts `program` in `folder` with `arguments`; the environment is this process's with
+    // `overrides` (an empty value removes the variable). Standard output and error go to
+    // `logPath`.
     bool Start(const std::string& program, const std::string& folder, const std::string& logPath,
-               const std::map<std::string, std::string>& overrides) {
+               const std::map<std::string, std::string>& overrides, std::vector<std::string> arguments = {}) {
         logPath_ = logPath;
         std::vector<std::string> environment;
         for (char** e = environ; *e != nullptr; ++e) {
@@ -48,8 +49,10 @@ public:
         std::vector<char*> envp;
         for (std::string& entry : environment) envp.push_back(entry.data());
         envp.push_back(nullptr);
-        std::string programCopy = program;
-        char* argv[] = {programCopy.data(), nullptr};
+        arguments.insert(arguments.begin(), program);
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
 
         // Everything the child needs is made before the fork: only async-signal-safe calls
         // run between fork and exec (the simulators' threads are running).
@@ -62,7 +65,7 @@ public:
             ::dup2(devNull, 0);
             ::dup2(log, 1);
             ::dup2(log, 2);
-            ::execve(argv[0], argv, envp.data());
+            ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
         ::close(log);

@@ -248,8 +248,10 @@ TEST_F(WholeProgram, SecondStartShowsItsMessageAndTouchesNothing) {
     const std::string secondLog = second.Log();
     EXPECT_EQ(secondLog.find("qel.dialogs:"), secondLog.rfind("qel.dialogs:"));
 
-    // A termination signal ends the waiting copy at once.
-    EndWithSigterm(second);
+    // A termination signal ends the waiting copy at once; a refused copy exits with 1.
+    second.Signal(SIGTERM);
+    ASSERT_TRUE(second.WaitExit(kEndMs)) << "the second copy did not end on SIGTERM";
+    EXPECT_TRUE(WIFEXITED(second.Status()) && WEXITSTATUS(second.Status()) == 1) << "status " << second.Status();
     EXPECT_EQ(ReadBytes(IniPath()), iniBefore);
     EXPECT_EQ(FolderListing(), listingBefore);
 

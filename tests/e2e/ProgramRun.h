@@ -1,0 +1,78 @@
+#pragma once
+// The built program run to its end as a child process, with its standard output and
+// error kept apart; killed if it outlives its time.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestFiles.h"
+#include "Waits.h"
+
+extern char** environ;
+
+namespace qel::test {
+
+struct ProgramResult {
+    bool ended = false;     // within the time given
+    int exitStatus = -1;    // when it exited (not killed by a signal)
+    int signal = 0;         // when a signal ended it
+    bool coreDumped = false;
+    std::string out, err;
+};
+
+// Runs `program` with `arguments` in `folder`. The environment is `environment` alone
+// (nothing is inherited), so a test states every variable the program sees.
+inline ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                                const std::map<std::string, std::string>& environment, const std::string& folder,
+                                const std::string& scratch, int timeoutMs = 20000) {
+    std::vector<std::string> args{program};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env;
+    for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    const std::string outPath = scratch + "/run.out", errPath = scratch + "/run.err";
+    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    ProgramResult result;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(folder.c_str()) != 0) ::_exit(126);
+        ::dup2(devNull, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(out);
+    ::close(err);
+    ::close(devNull);
+    if (pid < 0) return result;
+    int status = 0;
+    result.ended = PollUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs);
+    if (!result.ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+    } else if (WIFEXITED(status)) {
+        result.exitStatus = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+        result.coreDumped = WCOREDUMP(status);
+    }
+    result.out = ReadBytes(outPath);
+    result.err = ReadBytes(errPath);
+    return result;
+}
+
+}  // namespace qel::test
