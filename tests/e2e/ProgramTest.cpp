@@ -87,10 +87,11 @@ protected:
     }
 
     // The program has opened the device's port, and had the time to set it up and empty
-    // its queues (bytes sent before that are dropped, as on a real line).
+    // its queues (bytes sent before that are dropped, as on a real line). On a loaded
+    // machine the set-up can lag the open by well over half a second.
     bool Holds(AgentProcess& agent, int device, int timeoutMs = kStartMs) {
         if (!PollUntil([&] { return agent.HoldsOpen(Device(device).Path()); }, timeoutMs)) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         return true;
     }
 
