@@ -51,9 +51,9 @@ std::string SaveDiagnosticLines(const std::vector<std::string>& lines, const std
         content += "\r\n";
     }
     PosixFile file;
-    if (!file.CreateTruncated(path)) return SystemErrorText(file.Error());
-    if (!file.WriteAll(content)) return SystemErrorText(file.Error());
-    if (!file.Close()) return SystemErrorText(file.Error());
+    if (!file.CreateTruncated(path)) return file.FailureText();
+    if (!file.WriteAll(content)) return file.FailureText();
+    if (!file.Close()) return file.FailureText();
     return {};
 }
 

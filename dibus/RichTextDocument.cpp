@@ -11,7 +11,7 @@ std::string ReadWholeFile(const std::string& path) {
     PosixFile file;
     std::string content;
     if (!file.OpenForReading(path) || !file.ReadAll(content))
-        throw RtfLoadError("Cannot open file \"" + path + "\". " + SystemErrorText(file.Error()));
+        throw RtfLoadError("Cannot open file \"" + path + "\". " + file.FailureText());
     return content;
 }
 

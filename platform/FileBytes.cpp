@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 
 #include "PosixFile.h"
@@ -24,37 +23,36 @@ mode_t CurrentUmask() {
     return mask;
 }
 
-// The path to replace: the file a symbolic link names, or the path itself. Empty when a
-// link leads nowhere.
-std::string ResolveTarget(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr) return {};
-    return resolved;
-}
-
 }  // namespace
 
 FileReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
     if (path.empty()) return FileReadResult::Missing;
     PosixFile file;
-    if (!file.OpenForReading(path)) return file.Error() == ENOENT ? FileReadResult::Missing : FileReadResult::Failed;
-    if (file.IsRegularFile() && file.ReadAll(bytes)) return FileReadResult::Ok;
+    if (!file.OpenForReading(path))
+        return file.Error() == ENOENT && file.Refusal() == FileRefusal::None ? FileReadResult::Missing
+                                                                              : FileReadResult::Failed;
+    if (file.ReadAll(bytes)) return FileReadResult::Ok;
     bytes.clear();
     return FileReadResult::Failed;
 }
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
+    return ReplaceFileAtomically(path, std::vector<std::string_view>{bytes});
+}
+
+bool ReplaceFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces) {
     if (path.empty()) return false;
-    const std::string target = ResolveTarget(path);
-    if (target.empty()) return false;
+    std::string target;
+    FileRefusal refusal = FileRefusal::None;
+    int error = 0;
+    if (!FollowOwnLinks(path, target, refusal, error)) return false;
 
     struct stat st {};
     bool exists = false;
     if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0) return false;
+        // Root passes every access test: a file without any write bit is read-only to all.
+        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
         exists = true;
     } else if (errno != ENOENT) {
         return false;  // for example a regular file standing where a folder should be
@@ -66,7 +64,9 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
     PosixFile file;
     if (!file.CreateUnique(temp)) return false;
     const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-    bool ok = file.WriteAll(bytes) && file.SetMode(mode);
+    bool ok = true;
+    for (const std::string_view piece : pieces) ok = ok && file.WriteAll(piece);
+    ok = ok && file.SetMode(mode);
     if (ok && exists && (st.st_uid != ::geteuid() || st.st_gid != ::getegid())) {
         // Keeps the owner where the system allows it; an unprivileged user cannot give a
         // file away, and the replaced file is then owned by the writer, as a new one is.

@@ -1,5 +1,7 @@
 #pragma once
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace qel {
 
@@ -9,16 +11,20 @@ enum class FileReadResult {
     Failed,   // something else stands there, or it cannot be read
 };
 
-// Reads the whole of a regular file.
+// Reads the whole of a regular file, with the rules of PosixFile for paths (never blocks,
+// links of other users are not followed).
 FileReadResult ReadWholeFile(const std::string& path, std::string& bytes);
 
 // Replaces the file with `bytes`, or creates it, through a temporary file in the same
 // folder: a reader sees the old or the new content, never a mix. Refuses, changing
 // nothing, when the name is empty, the folder is missing, something other than a
-// regular file stands at the path, or the user could not write the file or its folder.
-// A symbolic link is followed, so the file it names is replaced. Keeps the mode and
+// regular file stands at the path, the file has no write permission bit (also for root),
+// or the user could not write the file or its folder. A symbolic link is followed, so the
+// file it names is replaced, but only a link of this user or root. Keeps the mode and
 // owner of an existing file; the new content is on stable storage before it replaces
 // the old.
 bool ReplaceFileAtomically(const std::string& path, const std::string& bytes);
+// The same with the new content given as pieces, written one after the other.
+bool ReplaceFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces);
 
 }  // namespace qel

@@ -1,13 +1,33 @@
 #pragma once
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace qel {
 
+// Why a path that the program was given (the data file, the settings, the report template)
+// was refused although the system would have opened it.
+enum class FileRefusal {
+    None,
+    Folder,       // a folder stands at the path
+    Pipe,         // a named pipe: opening it could wait for ever
+    Device,       // a character or block device
+    Socket,
+    ForeignLink,  // a symbolic link that neither this user nor root owns
+    ReadOnly,     // no write permission bit for anyone: read-only, also for root
+};
+
 // One file opened with the POSIX calls, closed at the latest when the object goes.
 // Every failing call keeps the system's error number in Error().
+//
+// The Open and Create calls follow the rules for paths that someone else may have planted
+// something at: opening never blocks; only a regular file is opened (anything else is
+// refused, see Refusal()); a symbolic link at the path, and each link it leads to, is
+// followed only when it belongs to this user or to root (the rule the kernel applies in
+// shared sticky folders); and a file without any write permission bit is not opened for
+// writing, also by root, whom the system would let write it.
 class PosixFile {
 public:
     PosixFile() = default;
@@ -27,12 +47,16 @@ public:
     bool CreateUnique(std::string& pathPattern);
 
     bool IsOpen() const { return fd_ >= 0; }
-    bool IsDirectory() const;
-    bool IsRegularFile() const;
     // Appends the rest of the file to `bytes`, retried after interruptions.
     bool ReadAll(std::string& bytes);
-    // All bytes, retried after interruptions and partial writes.
-    bool WriteAll(std::string_view bytes);
+    // All bytes, retried after interruptions and partial writes. `written` (when given)
+    // tells how many reached the file, also when the call fails part-way.
+    bool WriteAll(std::string_view bytes, std::size_t* written = nullptr);
+    // Position of the next read or write (for a file opened for appending: after the last
+    // byte this object wrote).
+    bool Position(off_t& offset);
+    // Cuts or extends the file to `size` bytes.
+    bool Truncate(off_t size);
     bool SetMode(mode_t mode);
     bool SetOwner(uid_t owner, gid_t group);
     // Flushes the written bytes to stable storage.
@@ -41,12 +65,31 @@ public:
     bool Close();
 
     int Error() const { return error_; }
+    // What the last failed open found at the path, when that was the reason.
+    FileRefusal Refusal() const { return refusal_; }
+    // The reason of the last failure in a few words (English, as the system's reasons are).
+    std::string FailureText() const;
+
+    // The system's write call; a test replaces it to fill the disk at a chosen byte.
+    // nullptr restores the real one.
+    using WriteCall = ssize_t (*)(int fd, const void* data, std::size_t size);
+    static void SetWriteCallForTesting(WriteCall call);
 
 private:
-    bool OpenWith(const std::string& path, int flags);
+    bool OpenWith(const std::string& path, int flags, bool truncate);
+    bool Fail(int error, FileRefusal refusal = FileRefusal::None);
     int fd_ = -1;
     int error_ = 0;
+    FileRefusal refusal_ = FileRefusal::None;
 };
+
+// The path that a symbolic link at `path` leads to (through any chain of links), or the
+// path itself. Refuses a link that neither this user nor root owns (ForeignLink) and a
+// chain of more than 40 links (error ELOOP); false then, with `target` empty.
+bool FollowOwnLinks(const std::string& path, std::string& target, FileRefusal& refusal, int& error);
+
+// What kind of non-regular file a mode describes; None for a regular file.
+FileRefusal RefusalForMode(mode_t mode);
 
 // True when the path names an existing folder.
 bool IsExistingFolder(const std::string& path);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Bounded.h"
 #include "ReportText.h"
 #include "TestFiles.h"
 
@@ -93,6 +94,18 @@ TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
     } catch (const RtfLoadError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + folder.Path() + "\". Is a directory");
     }
+    // A named pipe would keep the window waiting for a writer for ever.
+    const std::string pipe = folder / "pipe.rtf";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+    EXPECT_EQ(test::RunBounded([&] {
+                  try {
+                      doc.LoadFromFile(pipe);
+                      return false;
+                  } catch (const RtfLoadError& e) {
+                      return std::string(e.what()) == "Cannot open file \"" + pipe + "\". a named pipe stands at this path";
+                  }
+              }, 5000),
+              test::BoundedOutcome::Passed);
     EXPECT_EQ(doc.Lines(), Lines{"kept"});
 
     // A file the user may not read.

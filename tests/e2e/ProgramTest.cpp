@@ -307,5 +307,35 @@ TEST_F(WholeProgram, SigtermWhileABoxOfTheStartUpWaitsStillEndsAndSaves) {
               keys.end());
 }
 
+// A named pipe planted where the data file or the settings file should be: the program
+// must neither wait on it for ever (ignoring SIGTERM) nor lose its settings.
+TEST_F(WholeProgram, ANamedPipeAtTheDataFilesPathNeitherHangsTheProgramNorTakesTheRecord) {
+    WriteIni({"Con1check=1", "Con1numCOM=1", "Con1Speed=0"});
+    ASSERT_EQ(::mkfifo((folder + "/Data.qel").c_str(), 0666), 0);
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+    Device(1).SendBytes(kExamplePacket);
+    ASSERT_TRUE(Device(1).WaitIdle(5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    ASSERT_TRUE(agent.Running()) << agent.Log();
+    EndWithSigterm(agent);
+    EXPECT_EQ(ProgramKeys(IniPath()).size(), 15u);
+    struct stat st {};
+    ASSERT_EQ(::lstat((folder + "/Data.qel").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(WholeProgram, ANamedPipeAtTheSettingsPathNeitherHangsTheStartNorTheEnd) {
+    ASSERT_EQ(::mkfifo(IniPath().c_str(), 0666), 0);
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(PollUntil([&] { return fs::exists(runtime + "/QEL1Monitor"); }, kStartMs));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    ASSERT_TRUE(agent.Running()) << agent.Log();
+    EndWithSigterm(agent);
+    struct stat st {};
+    ASSERT_EQ(::lstat(IniPath().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 }  // namespace
 }  // namespace qel::test
