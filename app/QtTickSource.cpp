@@ -9,11 +9,9 @@
 namespace qel {
 
 QtTickSource::QtTickSource() {
+    // The timer re-arms itself first, so the next tick may come while this one's handler
+    // runs a nested event loop (a modal box).
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-        // Like a window timer, the next tick may come while this one's handler runs a
-        // nested event loop (a modal box). Qt never delivers a timer again while it is
-        // being delivered, so the timer is re-armed, under a new identity, first.
-        timer_.start();
         // A copy: the handler may restart or stop this source while it runs.
         const std::function<void()> onTick = onTick_;
         if (onTick) onTick();

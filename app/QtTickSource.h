@@ -1,10 +1,10 @@
 #pragma once
-#include <QTimer>
 
 #include <cstdint>
 #include <functional>
 
 #include "Clock.h"
+#include "RearmingTimer.h"
 
 namespace qel {
 
@@ -18,7 +18,7 @@ public:
     bool Running() const override;
 
 private:
-    QTimer timer_;
+    RearmingTimer timer_;
     std::function<void()> onTick_;
 };
 

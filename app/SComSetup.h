@@ -1,6 +1,5 @@
 #pragma once
 #include <QMainWindow>
-#include <QTimer>
 
 #include <array>
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include "DiagnosticLog.h"
 #include "IniFile.h"
 #include "Qel1Reception.h"
+#include "RearmingTimer.h"
 #include "SerialPortDriver.h"
 #include "UQEL1M_Control.h"
 
@@ -45,7 +45,7 @@ public:
     // Components.
     TSerialPortDriver ComDriver1;
     TSerialPortDriver ComDriver2;
-    QTimer Timer1;
+    RearmingTimer Timer1;  // ticks on under a box opened from its own handler
 
     // Handlers, named after their component and event.
     void FormCreate();

@@ -1,10 +1,12 @@
 # Qt pieces shared by every window of the program: the dialogs, the bell, the font of the
-# pixel-laid-out windows and the QTimer tick source of the serial drivers.
+# pixel-laid-out windows, the timer that ticks under modal boxes and the tick source of
+# the serial drivers.
 add_library(qel_ui_common STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Bell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Dialogs.cpp
   ${CMAKE_CURRENT_LIST_DIR}/FixedLayoutFont.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtTickSource.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/RearmingTimer.cpp
 )
 target_include_directories(qel_ui_common PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(qel_ui_common PUBLIC Qt6::Widgets Qt6::PrintSupport qel_serial qel_shell qel_platform)

@@ -95,8 +95,10 @@ void DataFileWriter::Save2File(const std::string& line) {
             Fail();
             return;
         case OpenOutcome::FailedReportNow:
-            Fail();
+            // Reported first: a record filed from inside the report's box is written on
+            // its own, and this call still ends as a write failure.
             ReportDiagnostic(kDataFileNotAccessible);
+            Fail();
             return;
     }
 

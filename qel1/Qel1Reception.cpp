@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Configuration.h"
 #include "DiagnosticLog.h"
@@ -27,9 +28,40 @@ Qel1Reception::~Qel1Reception() {
     comDriver2_.OnReceiveData = nullptr;
 }
 
+namespace {
+
+bool ChecksumMatches(const uint8_t* packet) {
+    unsigned sum = 0;
+    for (uint32_t i = 0; i < Qel1Reception::PacketSize - 1; ++i) sum += packet[i];
+    return static_cast<uint8_t>(sum & 0xFF) == packet[Qel1Reception::PacketSize - 1];
+}
+
+// Two or more whole packets back to back, each with a good checksum: packets that
+// waited in the queue together and reached one receive event.
+bool IsRunOfGoodPackets(const uint8_t* data, uint32_t size) {
+    if (data == nullptr || size <= Qel1Reception::PacketSize || size % Qel1Reception::PacketSize != 0) return false;
+    for (uint32_t offset = 0; offset < size; offset += Qel1Reception::PacketSize)
+        if (!ChecksumMatches(data + offset)) return false;
+    return true;
+}
+
+}  // namespace
+
 void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize) {
     const bool requestLastRecord = options_.LastRecordIfError();
     BeepDefault();
+
+    if (IsRunOfGoodPackets(DataPtr, DataSize)) {
+        // Each packet on its own, in order, as if it had come in an event of its own. A
+        // copy: a box of one packet's report may run a further event on the driver's buffer.
+        const std::vector<uint8_t> packets(DataPtr, DataPtr + DataSize);
+        for (uint32_t offset = 0; offset < DataSize; offset += PacketSize) {
+            if (offset > 0) BeepDefault();
+            std::memcpy(packetBuffer_.data(), packets.data() + offset, PacketSize);
+            ExamineWholePacket(Sender, requestLastRecord);
+        }
+        return;
+    }
 
     if (DataPtr != nullptr) std::memcpy(packetBuffer_.data(), DataPtr, std::min(DataSize, PacketSize));
     uint32_t size = DataSize;
@@ -45,15 +77,16 @@ void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8
         size += count;
     }
 
-    // The checks in their fixed order. Every report is the last thing done with the
-    // buffers: its box may run further receive events that overwrite them.
+    // Anything else that is not one packet is refused whole.
     if (size != PacketSize) return Refuse(Sender, requestLastRecord, kNotFifteenBytes);
-    if (writer_.WriteBlocked()) return Refuse(Sender, requestLastRecord, kPreviousNotWritten);
+    ExamineWholePacket(Sender, requestLastRecord);
+}
 
-    unsigned sum = 0;
-    for (uint32_t i = 0; i < 14; ++i) sum += packetBuffer_[i];
-    if (static_cast<uint8_t>(sum & 0xFF) != packetBuffer_[14])
-        return Refuse(Sender, requestLastRecord, kChecksumMismatch);
+// The checks after the size, in their fixed order. Every report is the last thing done
+// with the buffers: its box may run further receive events that overwrite them.
+void Qel1Reception::ExamineWholePacket(TSerialPortDriver* sender, bool requestLastRecord) {
+    if (writer_.WriteBlocked()) return Refuse(sender, requestLastRecord, kPreviousNotWritten);
+    if (!ChecksumMatches(packetBuffer_.data())) return Refuse(sender, requestLastRecord, kChecksumMismatch);
 
     if (packetBuffer_[13] != 0) {
         ReportDiagnostic(kDeviceErrorPrefix + DecimalText(packetBuffer_[13]));

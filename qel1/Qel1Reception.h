@@ -44,10 +44,13 @@ public:
     Qel1Reception(const Qel1Reception&) = delete;
     Qel1Reception& operator=(const Qel1Reception&) = delete;
 
-    // One receive event; Sender tells which connection the bytes came from.
+    // One receive event; Sender tells which connection the bytes came from. Several whole
+    // packets with good checksums in one event are handled one by one; anything else
+    // that is not 15 bytes (after the fragment join) is refused whole.
     void ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize);
 
 private:
+    void ExamineWholePacket(TSerialPortDriver* sender, bool requestLastRecord);
     void Refuse(TSerialPortDriver* sender, bool requestLastRecord, const char* message);
     void RequestLastRecord(TSerialPortDriver* sender);
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -32,6 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kNoteBox = "qel.dialogs: information | Information | ";
+const char* const kNotAccessibleText = "Ошибка при записи данных в файл, файл не доступен";
 const std::vector<std::string> kKeyOrder{"Con1check", "Con2check", "Con1numCOM", "Con2numCOM", "Con1Speed",
                                          "Con2Speed", "Con1QELType", "Con2QELType", "GetLastRecordIfError",
                                          "ScreenMessages", "Rewrite", "MultyFiles", "SaveFile", "Name1", "Name2"};
@@ -165,7 +167,7 @@ TEST_F(WholeProgram, FilesPacketsOfTwoDevicesThroughNoiseAndSavesItsSettingsOnSi
     deviceError[14] = '\xE2';
     sendAlone(1, std::string("\x13\x37\x00\xFF\x42\x42\x42", 7), 400);
     sendAlone(1, badChecksum, 300);
-    sendAlone(1, kExamplePacket + kExamplePacket, 300);
+    sendAlone(1, kExamplePacket + badChecksum, 300);
     sendAlone(1, deviceError, 300);
     sendAlone(2, std::string(40, '\xA5'), 800);
     sendAlone(2, kExamplePacket, 2600, SendOptions{{10}, 100, {}});  // in two pieces: joined
@@ -335,6 +337,78 @@ TEST_F(WholeProgram, ANamedPipeAtTheSettingsPathNeitherHangsTheStartNorTheEnd) {
     struct stat st {};
     ASSERT_EQ(::lstat(IniPath().c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// Timer1 opens the box that reports the end of a write hold-off, and the box is left open:
+// the next hold-off still ends after ten ticks, reception opens again, and the QEL-1M on
+// connection 1 is still polled twice a second.
+TEST_F(WholeProgram, Timer1TicksOnUnderABoxOpenedFromItsOwnHandler) {
+    Device(1).SetType(SimDeviceType::Qel1m);
+    WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=0", "Con2Speed=1",
+              "Con1QELType=1", "Con2QELType=0", "ScreenMessages=1", "Rewrite=1", "SaveFile=missing/Data.qel"});
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+    ASSERT_TRUE(Holds(agent, 2)) << agent.Log();
+    ASSERT_TRUE(Device(1).WaitRequests(kPollCommandCode, 2, 5000)) << agent.Log();
+
+    // The folder is missing: the write fails, and ten ticks later Timer1 reports it in a box.
+    Device(2).SendBytes(kExamplePacket);
+    ASSERT_TRUE(agent.WaitLog(kNoteBox + std::string(kNotAccessibleText) + " | OK", 10000)) << agent.Log();
+
+    // Under that box: the poll goes on about every 500 ms.
+    const unsigned pollsBefore = Device(1).RequestCount(kPollCommandCode);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3000));
+    const unsigned polls = Device(1).RequestCount(kPollCommandCode) - pollsBefore;
+    EXPECT_GE(polls, 4u);
+    EXPECT_LE(polls, 8u);
+
+    // A second failure blocks reception again; the user makes the folder, and once ten
+    // more ticks have passed a packet is filed.
+    Qel1Fields fields = test::ExampleFields();
+    fields.record = 301;
+    Device(2).SendPacket(fields);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    fs::create_directory(folder + "/missing");
+    const std::string line = "00007 00301 09:45 31/12/05 00012.500\r\n";
+    const bool filed = PollUntil(
+        [&] {
+            Device(2).SendPacket(fields);
+            return PollUntil([&] { return ReadBytes(folder + "/missing/Data.qel") == line; }, 1000);
+        },
+        12000, 0);
+    EXPECT_TRUE(filed) << agent.Log();
+    // No second box was opened meanwhile.
+    const std::string log = agent.Log();
+    EXPECT_EQ(log.find(kNoteBox), log.rfind(kNoteBox)) << log;
+    EndWithSigterm(agent);
+}
+
+// A QEL-1M on connection 2 holds the program for about two seconds at every Timer1 tick,
+// so packets that a QEL-1 on connection 1 sends every second wait in twos and threes and
+// reach one receive event: every one is filed, in order.
+TEST_F(WholeProgram, AQel1SendingEverySecondBesideAQel1mOnConnectionTwoLosesNothing) {
+    Device(2).SetType(SimDeviceType::Qel1m);
+    WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=0", "Con2Speed=1",
+              "Con1QELType=0", "Con2QELType=1"});
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+    ASSERT_TRUE(Holds(agent, 2)) << agent.Log();
+    ASSERT_TRUE(Device(2).WaitRequests(kPollCommandCode, 1, 8000)) << agent.Log();
+
+    Qel1Fields fields = test::ExampleFields();
+    std::string expected;
+    constexpr int kPackets = 12;
+    for (int n = 1; n <= kPackets; ++n) {
+        fields.record = static_cast<uint16_t>(n);
+        Device(1).SendPacket(fields);
+        char line[64];
+        std::snprintf(line, sizeof line, "00007 %05d 09:45 31/12/05 00012.500\r\n", n);
+        expected += line;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    }
+    EXPECT_TRUE(PollUntil([&] { return DataFile() == expected; }, 8000)) << DataFile() << agent.Log();
+    EXPECT_GE(Device(2).RequestCount(kPollCommandCode), 4u);
+    EndWithSigterm(agent);
 }
 
 }  // namespace

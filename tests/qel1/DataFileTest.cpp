@@ -281,16 +281,24 @@ TEST_F(DataFileTest, TicksWithoutAFailureDoNothing) {
     EXPECT_TRUE(sink.lines.empty());
 }
 
-TEST_F(DataFileTest, ImmediateReportComesAfterTheWriterIsBlocked) {
-    // The report may open a box whose loop delivers further packets: they must find the
-    // writer blocked already.
+TEST_F(DataFileTest, ImmediateReportComesFirstAndARecordFiledUnderItsBoxIsWritten) {
+    // The report opens its box before the writer blocks: a record filed from inside the
+    // box (the user has made the folder meanwhile) is written, and the interrupted call
+    // still ends as a write failure.
     options.path = "missing/Data.qel";
     sink.screenMessages = true;
-    bool blockedWhileBoxOpen = false;
-    sink.whileBoxOpen = [&] { blockedWhileBoxOpen = writer.WriteBlocked(); };
+    bool blockedWhileBoxOpen = true;
+    sink.whileBoxOpen = [&] {
+        blockedWhileBoxOpen = writer.WriteBlocked();
+        fs::create_directory("missing");
+        writer.Save2File("b");
+    };
     writer.Save2File("a");
     EXPECT_EQ(sink.boxes.size(), 1u);
-    EXPECT_TRUE(blockedWhileBoxOpen);
+    EXPECT_FALSE(blockedWhileBoxOpen);
+    EXPECT_EQ(ReadBytes("missing/Data.qel"), "b\r\n");
+    EXPECT_TRUE(writer.WriteBlocked());
+    EXPECT_EQ(writer.WriteBlockedTicks(), 0);
 }
 
 }  // namespace

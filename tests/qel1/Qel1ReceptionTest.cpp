@@ -199,13 +199,47 @@ TEST_F(ReceptionPipelineTest, TenBytesAloneAreRefusedAfterTheInputTimeout) {
     EXPECT_FALSE(DataFileExists());
 }
 
-TEST_F(ReceptionPipelineTest, TwoPacketsInOneEventAreRefusedAsAWhole) {
-    Send(*rig.device1, rig.driver1, kExamplePacket + kExamplePacket);
-    ASSERT_TRUE(RunUntilLines(1));
-    rig.loop.RunFor(300);
-    EXPECT_EQ(rig.sink.lines, Lines{kNotFifteenBytes});
-    EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion}));
-    EXPECT_FALSE(DataFileExists());
+// Whole packets that waited in the queue together reach one event: when every piece has a
+// good checksum, each is handled on its own, in order; anything else is refused whole.
+TEST_F(ReceptionPipelineTest, WholePacketsInOneEventAreHandledOneByOneOnlyWhenAllAreGood) {
+    std::string second = kExamplePacket;
+    second[3] = 0x2D;  // record 301
+    second[14] = static_cast<char>(0xDC);
+    std::string deviceError = kExamplePacket;
+    deviceError[13] = 0x07;
+    deviceError[14] = static_cast<char>(0xE2);
+    const std::string secondLine = "00007 00301 09:45 31.12.05 00012,500";
+    const std::string accepted2 = std::string(kPacketReceivedPrefix) + secondLine;
+    const std::string error7 = std::string(kDeviceErrorPrefix) + "7";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        Lines lines;
+        Beeps beeps;
+        std::string dataFile;
+    };
+    const std::vector<Case> cases{
+        {"two good packets", kExamplePacket + second, {kAccepted, accepted2}, {kDefault, kDefault},
+         kExampleLine + "\r\n" + secondLine + "\r\n"},
+        {"three, the middle one a device error", kExamplePacket + deviceError + second,
+         {kAccepted, error7, accepted2}, {kDefault, kDefault, kQuestion, kDefault},
+         kExampleLine + "\r\n" + secondLine + "\r\n"},
+        {"one bad checksum among two", kExamplePacket + kBadChecksum, {kNotFifteenBytes}, {kDefault, kQuestion}, ""},
+        {"a good packet and noise", kExamplePacket + "\x01", {kNotFifteenBytes}, {kDefault, kQuestion}, ""},
+        {"two good packets and noise", kExamplePacket + second + "\x01", {kNotFifteenBytes}, {kDefault, kQuestion},
+         ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        rig.sink.Clear();
+        fs::remove(rig.window.path);
+        Send(*rig.device1, rig.driver1, c.bytes);
+        ASSERT_TRUE(RunUntilLines(c.lines.size()));
+        rig.loop.RunFor(300);
+        EXPECT_EQ(rig.sink.lines, c.lines);
+        EXPECT_EQ(rig.sink.beeps, c.beeps);
+        EXPECT_EQ(DataFileExists() ? rig.DataFile() : "", c.dataFile);
+    }
 }
 
 TEST_F(ReceptionPipelineTest, SixteenBytesAreRefusedWithoutReadingFurther) {
@@ -233,7 +267,7 @@ TEST_F(ReceptionPipelineTest, PacketsAreRefusedWhileWritesAreHeldOffAndAcceptedA
     ASSERT_TRUE(RunUntilLines(2));
     EXPECT_EQ(rig.sink.lines[1], kPreviousNotWritten);
     // A wrong-sized block still gets the size message, a bad checksum the hold-off message.
-    Send(*rig.device1, rig.driver1, kExamplePacket + kExamplePacket);
+    Send(*rig.device1, rig.driver1, kExamplePacket + "\x01");
     ASSERT_TRUE(RunUntilLines(3));
     EXPECT_EQ(rig.sink.lines[2], kNotFifteenBytes);
     Send(*rig.device1, rig.driver1, kBadChecksum);
