@@ -38,6 +38,7 @@ test-sanitize: build-sanitize
 bench: build
 	$(BUILD)/bin/qel1_latency_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/qel1m_poll_benchmark
+	$(BUILD)/bin/qel1_reconnect_bench
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

@@ -25,11 +25,14 @@ public:
 void SetDiagnosticSink(DiagnosticSink* sink) { g_sink = sink; }
 DiagnosticSink* CurrentDiagnosticSink() { return g_sink; }
 
-void ReportDiagnostic(const std::string& message) {
+void ReportDiagnostic(const std::string& message) { ReportDiagnostic(message, {}); }
+
+void ReportDiagnostic(const std::string& message, const std::string& note) {
     DiagnosticSink* sink = g_sink;
     if (sink == nullptr) return;
-    // The line is in the list before any box appears.
+    // The lines are in the list before any box appears.
     sink->AppendLine(message);
+    if (!note.empty()) sink->AppendLine(note);
     sink->Beep(BeepKind::Question);
     if (g_boxOpen || !sink->ScreenMessagesEnabled()) return;
     BoxOpenGuard guard;

@@ -25,6 +25,9 @@ DiagnosticSink* CurrentDiagnosticSink();
 // Append, beep 0x20, and show a box when screen messages are on. While one box is open a
 // further report still appends and beeps but opens no second box.
 void ReportDiagnostic(const std::string& message);
+// As ReportDiagnostic, with a second line appended right after the message (before the
+// box, which shows the message alone).
+void ReportDiagnostic(const std::string& message, const std::string& note);
 // Append only.
 void NoteDiagnostic(const std::string& line);
 // The default system sound (a receive event's beep).

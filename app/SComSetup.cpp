@@ -171,6 +171,11 @@ void TComSetup::FormCreate() {
     };
     ComDriver1.OnReceiveData = receive;
     ComDriver2.OnReceiveData = receive;
+    // A vanished device is the keeper's to report and reopen; a QEL-1M window shows it.
+    ComDriver1.OnLineLost = [this](TSerialPortDriver*) { keeper_.LineLost(1); };
+    ComDriver2.OnLineLost = [this](TSerialPortDriver*) { keeper_.LineLost(2); };
+    keeper_.OnLinkChange = [this](int connection, bool) { ShowLinkState(connection); };
+    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { keeper_.Tick(); });
 
     SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath());
     try {
@@ -183,6 +188,10 @@ void TComSetup::FormCreate() {
 
 void TComSetup::FormDestroy() {
     Timer1.stop();
+    keeperTicks_.Stop();
+    ComDriver1.OnLineLost = nullptr;
+    ComDriver2.OnLineLost = nullptr;
+    keeper_.OnLinkChange = nullptr;
     if (SettingsFile) {
         // Nothing may stop the program from ending now; a refused write is only told on
         // the terminal.
@@ -216,25 +225,22 @@ void TComSetup::ApplyConnections() {
     if (SpeedFromIndex(ui_->CB_Spead1->currentIndex(), speed)) ComDriver1.SetComPortSpeed(speed);
     if (SpeedFromIndex(ui_->CB_Spead2->currentIndex(), speed)) ComDriver2.SetComPortSpeed(speed);
 
-    if (ui_->CheckBox1->isChecked()) {
-        if (ComDriver1.Connect())
-            NoteDiagnostic("соединение 1 состоялось");
-        else
-            ReportDiagnostic("соединение 1 не состоялось");
-    }
-    if (ui_->CheckBox2->isChecked()) {
-        if (ComDriver2.Connect())
-            NoteDiagnostic("соединение 2 состоялось");
-        else
-            ReportDiagnostic("соединение 2 не состоялось");
-    }
+    // "соединение N состоялось" or "соединение N не состоялось" with the reason.
+    if (ui_->CheckBox1->isChecked()) keeper_.Connect(1);
+    if (ui_->CheckBox2->isChecked()) keeper_.Connect(2);
+}
+
+void TComSetup::ShowLinkState(int connection) {
+    TQEL1M_Control* window = ControlWindow(connection);
+    if (window != nullptr && keeper_.Lost(connection)) window->ShowLinkLost();
 }
 
 // --- buttons and menus ---
 
 void TComSetup::BitBtn1Click() {
-    ComDriver1.Disconnect();
-    ComDriver2.Disconnect();
+    // Closing a port also ends the reopening of a lost one.
+    keeper_.Disconnect(1);
+    keeper_.Disconnect(2);
     ApplyConnections();
     try {
         SaveSettings();
@@ -293,16 +299,23 @@ void TComSetup::N8Click() { ui_->ListBox1->clear(); }
 // The device-type change of a connection. The receive handler reads the type lists at
 // the moment of use, so a new type acts at once for it; here the connection's QEL-1M
 // control window is created, shown again or destroyed.
-void TComSetup::CB_QELType1Change() { DeviceTypeChange(*this, 1, TypeIndex(1)); }
+void TComSetup::CB_QELType1Change() {
+    DeviceTypeChange(*this, 1, TypeIndex(1));
+    ShowLinkState(1);
+}
 
-void TComSetup::CB_QELType2Change() { DeviceTypeChange(*this, 2, TypeIndex(2)); }
+void TComSetup::CB_QELType2Change() {
+    DeviceTypeChange(*this, 2, TypeIndex(2));
+    ShowLinkState(2);
+}
 
 void TComSetup::Timer1Timer() {
     // The write hold-off countdown comes first; on the tick where it ends, and reports,
     // nothing else runs. Then the value polling of connection 1 and of connection 2.
     if (writer_.HoldOffTick()) return;
-    PollConnection(*this, 1, ConnectionInUse(1), TypeIndex(1));
-    PollConnection(*this, 2, ConnectionInUse(2), TypeIndex(2));
+    // A lost connection's port is closed until it returns: no poll could be answered.
+    PollConnection(*this, 1, ConnectionInUse(1) && !keeper_.Lost(1), TypeIndex(1));
+    PollConnection(*this, 2, ConnectionInUse(2) && !keeper_.Lost(2), TypeIndex(2));
 }
 
 void TComSetup::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize) {

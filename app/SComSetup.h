@@ -7,9 +7,11 @@
 #include <string>
 
 #include "Configuration.h"
+#include "ConnectionKeeper.h"
 #include "DataFile.h"
 #include "DiagnosticLog.h"
 #include "IniFile.h"
+#include "QtTickSource.h"
 #include "Qel1Reception.h"
 #include "RearmingTimer.h"
 #include "SerialPortDriver.h"
@@ -129,6 +131,8 @@ private:
     void LoadSettings();
     void SaveSettings();
     void ApplyConnections();
+    // Marks the connection's control window, if any, as without a link while it is lost.
+    void ShowLinkState(int connection);
     void BuildMenus();
     void ConnectHandlers();
 
@@ -140,6 +144,11 @@ private:
     std::unique_ptr<IniFile> SettingsFile;
     std::unique_ptr<Qel1Reception> reception_;  // holds PacketBuffer and FragmentBuffer
     std::array<TQEL1M_Control*, 2> controlWindows_{};  // ControlWindow of connections 1 and 2
+    ConnectionKeeper keeper_{ComDriver1, ComDriver2};  // opens the ports, reopens lost ones
+    QtTickSource keeperTicks_;
+
+public:
+    const ConnectionKeeper& Keeper() const { return keeper_; }
 };
 
 // The one settings window of the program; set as soon as the window exists, before its

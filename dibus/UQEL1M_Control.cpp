@@ -123,6 +123,26 @@ void TQEL1M_Control::Release() {
 void TQEL1M_Control::ShowPolledValue(const std::string& valueText, const std::string& addressNumber) {
     ui_->Edit->setText(Q(valueText));
     addressNumber_ = addressNumber;
+    if (linkLost_) {
+        // The device answers again: the value is live, and everything is as before.
+        linkLost_ = false;
+        ui_->Edit->setEnabled(true);
+        if (StatusText() == kNoLinkStatus) SetStatus({});
+    }
+}
+
+void TQEL1M_Control::ShowLinkLost() {
+    linkLost_ = true;
+    ui_->Edit->setEnabled(false);
+    SetStatus(kNoLinkStatus);
+}
+
+bool TQEL1M_Control::RefusedForLostLink(const char* what) {
+    if (!linkLost_) return false;
+    SetStatus(kNoLinkStatus);
+    const int connection = Connection();
+    ReportDiagnostic("соединение " + std::to_string(connection != 0 ? connection : 1) + what);
+    return true;
 }
 
 std::string TQEL1M_Control::ValueText() const { return ui_->Edit->text().toStdString(); }
@@ -148,6 +168,7 @@ void TQEL1M_Control::EditNameChange() {
 
 void TQEL1M_Control::BtnClearClick() {
     HandlerScope scope(*this);
+    if (RefusedForLostLink(kNoLinkZeroRefused)) return;
     for (int connection : {1, 2}) {
         if (host_.ControlWindow(connection) != this) continue;
         if (ZeroDevice(host_.ComDriver(connection)) && !ReceiveInProgress)
@@ -157,6 +178,9 @@ void TQEL1M_Control::BtnClearClick() {
 
 void TQEL1M_Control::BtnSaveClick() {
     HandlerScope scope(*this);
+    // The value shown is the last one polled before the link went: filing it would record
+    // an old measurement as a new one.
+    if (RefusedForLostLink(kNoLinkReceiveRefused)) return;
     FlagScope receiving(ReceiveInProgress);
 
     const int deviceNumber = host_.ControlWindow(1) == this ? 1 : 2;

@@ -45,6 +45,9 @@ inline constexpr const char* kQel1mCloseCaption = "Information";
 inline constexpr const char* kZeroedStatus = "Обнулено ";
 inline constexpr const char* kReceivedStatus = "Принято ";
 inline constexpr const char* kReceivedNote = "Принят пакет: ";
+inline constexpr const char* kNoLinkStatus = "Нет связи с прибором";
+inline constexpr const char* kNoLinkReceiveRefused = ": нет связи с прибором, значение не принято";
+inline constexpr const char* kNoLinkZeroRefused = ": нет связи с прибором, обнуление не выполнено";
 inline constexpr int kQel1mWindowLeft = 297;
 inline constexpr int kQel1mWindowTop = 157;
 
@@ -69,6 +72,10 @@ public:
     // What the value poll writes: the value text into Edit, and the device's number.
     void ShowPolledValue(const std::string& valueText, const std::string& addressNumber);
     std::string ValueText() const;
+    // The connection's device is gone: the window says so, greys the last value (which stays
+    // visible), and receive and zeroing refuse with a report, until a poll succeeds again.
+    void ShowLinkLost();
+    bool LinkLost() const { return linkLost_; }
     const std::string& AddressNumber() const { return addressNumber_; }
     std::string DeviceNameText() const;
     void SetDeviceNameText(const std::string& name);
@@ -90,6 +97,8 @@ protected:
 private:
     class HandlerScope;
     void SetStatus(const std::string& text);
+    // Reports why an action cannot run while the link is lost; true when it is.
+    bool RefusedForLostLink(const char* what);
     // A user action: an exception leaving it is shown in the program's general error box.
     template <class Action>
     void RunAction(Action&& action);
@@ -101,6 +110,7 @@ private:
     std::unique_ptr<QPrinter> printer_;
     int runningHandlers_ = 0;
     bool releasePending_ = false;
+    bool linkLost_ = false;
 };
 
 }  // namespace qel

@@ -26,6 +26,16 @@ public:
 
 }  // namespace
 
+uint64_t SuspendedMs() {
+    timespec boot{}, mono{};
+    if (clock_gettime(CLOCK_MONOTONIC, &mono) != 0 || clock_gettime(CLOCK_BOOTTIME, &boot) != 0) return 0;
+    const auto ms = [](const timespec& t) {
+        return static_cast<int64_t>(t.tv_sec) * 1000 + static_cast<int64_t>(t.tv_nsec) / 1000000;
+    };
+    const int64_t slept = ms(boot) - ms(mono);
+    return slept > 0 ? static_cast<uint64_t>(slept) : 0;
+}
+
 Clock& SystemClock() {
     static MonotonicClock clock;
     return clock;

@@ -18,6 +18,10 @@ public:
 // CLOCK_MONOTONIC milliseconds truncated to 32 bits.
 Clock& SystemClock();
 
+// How long the machine has been suspended since it booted, in ms: the boot-time clock runs
+// on through a suspend, the monotonic one stops. A jump between two readings is a resume.
+uint64_t SuspendedMs();
+
 inline bool TimedOut(uint32_t now, uint32_t start, uint32_t timeoutMs) {
     return static_cast<uint32_t>(now - start) > timeoutMs;
 }

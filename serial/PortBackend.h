@@ -18,6 +18,22 @@ struct LineSettings {
     bool rtsOn = true;
 };
 
+// Why a port would not open.
+enum class PortOpenError {
+    None,         // it opened
+    Missing,      // no such device (the path, or the device behind it, is absent)
+    NoPermission, // the user may not open it
+    Busy,         // another program holds it
+    NotTerminal,  // the path names something that is no serial port
+    Other,        // any other refusal of the system
+};
+
+struct PortOpenFailure {
+    PortOpenError reason = PortOpenError::None;
+    int systemError = 0;  // the system's error number, 0 when none
+    std::string group;    // NoPermission: the group that owns the device, when known
+};
+
 enum ModemLineBits : unsigned {
     kModemCTS = 1u << 0,
     kModemDSR = 1u << 1,
@@ -32,6 +48,11 @@ public:
     virtual ~PortBackend() = default;
     // Opens the device exclusively; false when it does not exist, is no terminal or is held.
     virtual bool Open(const std::string& devicePath) = 0;
+    // Why the last Open failed; reason None after a successful one.
+    virtual PortOpenFailure LastOpenFailure() const { return {}; }
+    // True once the open line's device is known to be gone (hung up, I/O errors, its node
+    // removed); it stays true until the port is closed. A backend that cannot tell says false.
+    virtual bool LineGone() { return false; }
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     virtual void Configure(const LineSettings& settings) = 0;  // errors ignored

@@ -2,13 +2,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <grp.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <vector>
 
 #include "Clock.h"
 #include "PortBackend.h"
@@ -20,23 +23,85 @@ namespace {
 
 int PollTimeout(uint32_t ms) { return ms > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<int>(ms); }
 
+// Errors by which a terminal tells that its device has gone: a hung-up line answers EIO,
+// a removed USB adapter ENODEV or ENXIO.
+bool DeviceGoneError(int error) { return error == EIO || error == ENXIO || error == ENODEV; }
+
+// Name of the group that owns the file at `path` (links followed); empty when unknown.
+std::string OwningGroup(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return {};
+    long size = sysconf(_SC_GETGR_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
+    group entry{};
+    group* found = nullptr;
+    while (getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == ERANGE && buffer.size() < 65536)
+        buffer.resize(buffer.size() * 2);
+    return found != nullptr && found->gr_name != nullptr ? std::string(found->gr_name) : std::string();
+}
+
+PortOpenFailure OpenFailure(int error, const std::string& path) {
+    PortOpenFailure failure;
+    failure.systemError = error;
+    switch (error) {
+        case ENOENT:
+        case ENOTDIR:
+        case ENXIO:
+        case ENODEV:
+            failure.reason = PortOpenError::Missing;
+            break;
+        case EACCES:
+        case EPERM:
+            failure.reason = PortOpenError::NoPermission;
+            failure.group = OwningGroup(path);
+            break;
+        case EBUSY:
+        case EWOULDBLOCK:
+            failure.reason = PortOpenError::Busy;
+            break;
+        case ENOTTY:
+        case EINVAL:
+        case EISDIR:
+            failure.reason = PortOpenError::NotTerminal;
+            break;
+        default:
+            failure.reason = PortOpenError::Other;
+            break;
+    }
+    return failure;
+}
+
 class PosixPortBackend final : public PortBackend {
 public:
     ~PosixPortBackend() override { Close(); }
 
     bool Open(const std::string& devicePath) override {
-        if (fd_ >= 0) return false;
+        if (fd_ >= 0) {
+            failure_ = PortOpenFailure{PortOpenError::Busy, EBUSY, {}};
+            return false;
+        }
+        failure_ = {};
         const int fd = ::open(devicePath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0) return false;
+        if (fd < 0) {
+            failure_ = OpenFailure(errno, devicePath);
+            return false;
+        }
         termios probe{};
         // A non-terminal is no port; flock makes the open exclusive even for root,
         // who is not stopped by TIOCEXCL.
-        if (tcgetattr(fd, &probe) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (tcgetattr(fd, &probe) != 0) {
+            failure_ = OpenFailure(errno == ENOTTY || errno == EINVAL ? ENOTTY : errno, devicePath);
+            ::close(fd);
+            return false;
+        }
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            failure_ = OpenFailure(errno, devicePath);
             ::close(fd);
             return false;
         }
         (void)ioctl(fd, TIOCEXCL);
         fd_ = fd;
+        gone_ = false;
         return true;
     }
 
@@ -45,6 +110,25 @@ public:
         (void)ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
+        gone_ = false;
+    }
+
+    PortOpenFailure LastOpenFailure() const override { return failure_; }
+
+    // Besides what the other calls have seen, asks the line itself: a hang-up shows in
+    // poll, a removed device node as a link count of zero.
+    bool LineGone() override {
+        if (fd_ < 0 || gone_) return gone_;
+        pollfd p{fd_, POLLIN, 0};
+        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) gone_ = true;
+        struct stat st {};
+        if (!gone_) {
+            if (fstat(fd_, &st) != 0)
+                Note(errno);
+            else if (st.st_nlink == 0)
+                gone_ = true;
+        }
+        return gone_;
     }
 
     bool IsOpen() const override { return fd_ >= 0; }
@@ -62,7 +146,10 @@ public:
         inQueue = outQueue = 0;
         if (fd_ < 0) return false;
         int in = 0, out = 0;
-        if (ioctl(fd_, TIOCINQ, &in) != 0 || ioctl(fd_, TIOCOUTQ, &out) != 0) return false;
+        if (ioctl(fd_, TIOCINQ, &in) != 0 || ioctl(fd_, TIOCOUTQ, &out) != 0) {
+            Note(errno);
+            return false;
+        }
         inQueue = in > 0 ? static_cast<uint32_t>(in) : 0;
         outQueue = out > 0 ? static_cast<uint32_t>(out) : 0;
         return true;
@@ -71,7 +158,11 @@ public:
     bool ModemStatus(unsigned& lines) override {
         lines = 0;
         int bits = 0;
-        if (fd_ < 0 || ioctl(fd_, TIOCMGET, &bits) != 0) return false;
+        if (fd_ < 0) return false;
+        if (ioctl(fd_, TIOCMGET, &bits) != 0) {
+            Note(errno);  // a pseudo-terminal has no modem lines (ENOTTY): that is no loss
+            return false;
+        }
         if (bits & TIOCM_CTS) lines |= kModemCTS;
         if (bits & TIOCM_DSR) lines |= kModemDSR;
         if (bits & TIOCM_RNG) lines |= kModemRING;
@@ -85,6 +176,7 @@ public:
         do {
             n = ::read(fd_, buffer, count);
         } while (n < 0 && errno == EINTR);
+        if (n < 0) Note(errno);
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     }
 
@@ -94,6 +186,7 @@ public:
         do {
             n = ::write(fd_, data, count);
         } while (n < 0 && errno == EINTR);
+        if (n < 0) Note(errno);
         return n > 0 ? static_cast<std::size_t>(n) : 0;
     }
 
@@ -120,6 +213,7 @@ private:
         pollfd p{fd_, event, 0};
         const int ready = poll(&p, 1, PollTimeout(timeoutMs));
         if (ready == 0) return;  // the whole time has passed
+        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) gone_ = true;
         if (ready > 0 && (p.revents & event) && !(p.revents & (POLLERR | POLLNVAL)) && Usable(event, p.revents))
             return;
         const uint32_t spent = clock.NowMs() - start;
@@ -132,7 +226,13 @@ private:
         return ioctl(fd_, TIOCINQ, &in) == 0 && in > 0;
     }
 
+    void Note(int error) {
+        if (DeviceGoneError(error)) gone_ = true;
+    }
+
     int fd_ = -1;
+    bool gone_ = false;
+    PortOpenFailure failure_;
 };
 
 }  // namespace

@@ -118,15 +118,22 @@ void TSerialPortDriver::ReallocateBuffer() {
 
 bool TSerialPortDriver::Connect() {
     if (connected_) return true;
+    openFailure_ = PortOpenFailure{PortOpenError::Other, 0, {}};
     if (!backend_) return false;
-    std::string path;
     try {
-        path = ComPortDevicePath(comPort_);
+        devicePath_ = ComPortDevicePath(comPort_);
     } catch (...) {
+        devicePath_.clear();
         return false;
     }
-    if (!backend_->Open(path)) return false;
+    if (!backend_->Open(devicePath_)) {
+        openFailure_ = backend_->LastOpenFailure();
+        if (openFailure_.reason == PortOpenError::None) openFailure_.reason = PortOpenError::Other;
+        return false;
+    }
+    openFailure_ = {};
     connected_ = true;
+    lineLost_ = false;
     ApplySettings();
     StartTicks();
     return true;
@@ -137,6 +144,7 @@ void TSerialPortDriver::Disconnect() {
     if (ticks_) ticks_->Stop();
     backend_->Close();
     connected_ = false;
+    lineLost_ = false;
 }
 
 bool TSerialPortDriver::IsConnected() const { return connected_; }
@@ -280,7 +288,21 @@ void TSerialPortDriver::HoldPolling() { ++pollHoldCount_; }
 void TSerialPortDriver::ReleasePolling() { --pollHoldCount_; }
 
 void TSerialPortDriver::PollTick() {
-    if (!connected_ || pollHoldCount_ > 0) return;
+    if (!connected_ || pollHoldCount_ > 0 || lineLost_) return;
+    if (backend_->LineGone()) {
+        // Told once; from now on the tick has nothing to do until the port is closed.
+        lineLost_ = true;
+        if (OnLineLost) {
+            TComPortLineLostEvent handler;
+            try {
+                handler = OnLineLost;
+            } catch (...) {
+                return;
+            }
+            handler(this);
+        }
+        return;
+    }
     uint32_t waiting = 0, out = 0;
     if (!backend_->QueueCounts(waiting, out)) waiting = 0;
     const int16_t packetSize = packetSize_;

@@ -30,6 +30,8 @@ class TSerialPortDriver;
 // Sender, DataPtr, DataSize. The bytes are valid only during the call.
 using TComPortReceiveDataEvent = std::function<void(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize)>;
 using TComPortReceivePacketEvent = std::function<void(TSerialPortDriver* Sender, const uint8_t* Packet, uint32_t DataSize)>;
+// The device behind the open port has gone (Sender: the driver). Raised once per open.
+using TComPortLineLostEvent = std::function<void(TSerialPortDriver* Sender)>;
 
 uint32_t BaudRateValue(TComPortBaudRate rate);
 // n characters of 10 bit times at the given speed, in ms, rounded half to even.
@@ -107,6 +109,15 @@ public:
     void SetCheckLineStatus(bool v) { checkLineStatus_ = v; }
     TComPortReceiveDataEvent OnReceiveData;
     TComPortReceivePacketEvent OnReceivePacket;
+    // Raised by the polling tick that first finds the device gone. The driver itself stays
+    // connected and transfers nothing, as before; what to do about it is the owner's choice.
+    TComPortLineLostEvent OnLineLost;
+
+    // The device path the last Connect tried, and why it failed (reason None after success).
+    const std::string& DevicePath() const { return devicePath_; }
+    const PortOpenFailure& LastOpenFailure() const { return openFailure_; }
+    // The open port's device has gone (see OnLineLost); false when not connected.
+    bool LineLost() const { return lineLost_; }
 
     // Inspection for tests.
     const std::vector<uint8_t>& ReceiveBuffer() const { return receiveBuffer_; }
@@ -124,6 +135,9 @@ private:
     Clock* clock_;
     std::unique_ptr<TickSource> ticks_;
     bool connected_ = false;
+    bool lineLost_ = false;
+    std::string devicePath_;
+    PortOpenFailure openFailure_;
 
     TComPortNumber comPort_ = pnCOM2;
     TComPortBaudRate speed_ = br9600;

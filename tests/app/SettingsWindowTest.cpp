@@ -193,7 +193,9 @@ TEST_F(SettingsWindow, BothConnectionsOnOnePortReportTheSecondAsFailed) {
     WriteSettings({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=1", "ScreenMessages=1"});
     Open();
 
-    EXPECT_EQ(Lines(), QStringList({Q("соединение 1 состоялось"), Q("соединение 2 не состоялось")}));
+    // The failure is followed by the device path and the reason.
+    EXPECT_EQ(Lines(), QStringList({Q("соединение 1 состоялось"), Q("соединение 2 не состоялось"),
+                                    Q("соединение 2: " + LinkPath(1) + " - порт занят другой программой")}));
     EXPECT_TRUE(window->ComDriver1.IsConnected());
     EXPECT_FALSE(window->ComDriver2.IsConnected());
     ASSERT_EQ(dialogs.Count("information"), 1);

@@ -4,6 +4,7 @@ find_package(Qt6 REQUIRED COMPONENTS Test)
 
 add_executable(app_gui_tests
   ${CMAKE_CURRENT_LIST_DIR}/GuiTestMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/LostDeviceTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsWindowTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StartUpPiecesTest.cpp

@@ -1,9 +1,11 @@
 add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigurationTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ConnectionKeeperTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLogTest.cpp
 )
-target_include_directories(shell_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support)
+target_include_directories(shell_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support
+                                               ${CMAKE_SOURCE_DIR}/tests/serial)
 target_link_libraries(shell_tests PRIVATE qel_shell GTest::gtest_main)
 set_target_properties(shell_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 gtest_discover_tests(shell_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)

@@ -15,6 +15,7 @@ gtest_discover_tests(qel1m_logic_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 1
 # printing to PDF (checked with pdftotext and pdfinfo).
 add_executable(qel1m_window_tests
   ${CMAKE_SOURCE_DIR}/tests/app/GuiTestMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/Qel1mLostLinkTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mSettingsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mWindowTest.cpp
 )

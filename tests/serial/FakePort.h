@@ -57,7 +57,13 @@ public:
         ++opens;
         openedPath = devicePath;
         open = openSucceeds;
+        gone = false;
         return open;
+    }
+    PortOpenFailure LastOpenFailure() const override { return open ? PortOpenFailure{} : openFailure; }
+    bool LineGone() override {
+        ++goneChecks;
+        return open && gone;
     }
     void Close() override {
         ++closes;
@@ -114,7 +120,10 @@ public:
     void ArriveNow(const std::vector<uint8_t>& bytes) { queued.insert(queued.end(), bytes.begin(), bytes.end()); }
 
     bool openSucceeds = true;
+    PortOpenFailure openFailure{PortOpenError::Missing, 2, {}};
     bool open = false;
+    bool gone = false;  // the device behind the open port has gone
+    int goneChecks = 0;
     int opens = 0, closes = 0, queries = 0, waits = 0;
     std::string openedPath;
     std::vector<LineSettings> configured;

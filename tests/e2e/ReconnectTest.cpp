@@ -1,0 +1,172 @@
+// The whole program and a QEL-1 whose adapter is pulled and plugged in again behind the
+// same symbolic link: the built qel1-agent in a folder of its own, the device simulated on
+// a pseudo-terminal. Without the program's reconnect the second packet is never filed.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "AgentProcess.h"
+#include "Simulator.h"
+#include "TestFiles.h"
+#include "Waits.h"
+
+#ifndef QEL_AGENT_PROGRAM
+#error "QEL_AGENT_PROGRAM must name the built program"
+#endif
+
+namespace qel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kStartMs = 15000;  // a sanitizer build starts slowly
+const std::string kBox = "qel.dialogs: information | Information | ";
+
+// CPU time (user and system) the process has used, in ms, from /proc/PID/stat.
+long ProcessCpuMs(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) stime = std::stol(field);
+    }
+    return (utime + stime) * 1000 / ::sysconf(_SC_CLK_TCK);
+}
+
+class Reconnect : public ::testing::Test {
+protected:
+    TempFolder root_;  // declared first: removed after the agent and the devices
+
+    void SetUp() override {
+        folder = root_ / "agent";
+        runtime = root_ / "run";
+        fs::create_directory(folder);
+        fs::create_directory(runtime);
+        ::chmod(runtime.c_str(), 0700);
+        program = folder + "/qel1-agent";
+        fs::copy_file(QEL_AGENT_PROGRAM, program);
+    }
+    void TearDown() override {
+        agent.reset();
+        device.reset();
+    }
+
+    // A device link as udev makes them, under a folder of its own.
+    std::string Link() const { return root_ / "ttyUSB-by-id"; }
+    void Plug() {
+        std::string error;
+        device = Simulator::CreatePty(Link(), error);
+        ASSERT_TRUE(device) << error;
+    }
+    void Start(const std::vector<std::string>& ports, const std::vector<std::string>& keys) {
+        WriteIni(folder + "/QEL1_Agent.ini", SettingsLines(ports, keys));
+        agent = std::make_unique<AgentProcess>();
+        ASSERT_TRUE(agent->Start(program, folder, root_ / "agent.log",
+                                 {{"QT_QPA_PLATFORM", "offscreen"},
+                                  {"XDG_RUNTIME_DIR", runtime},
+                                  {"LC_ALL", "C"},
+                                  {"QT_LOGGING_RULES", "qel.dialogs.info=true"}}));
+    }
+    // The program has the device's terminal open, and has had the time to set it up.
+    bool HoldsDevice(int timeoutMs) {
+        if (!PollUntil([&] { return agent->HoldsOpen(device->Path()); }, timeoutMs, 5)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        return true;
+    }
+    std::string DataFile() const { return ReadBytes(folder + "/Data.qel"); }
+    bool WaitForData(const std::string& text, int timeoutMs = 8000) {
+        return PollUntil([&] { return DataFile() == text; }, timeoutMs);
+    }
+    static Qel1Fields Record(uint16_t number) {
+        Qel1Fields fields;
+        fields.device = 3;
+        fields.record = number;
+        fields.hour = 8;
+        fields.minute = 15;
+        fields.day = 8;
+        fields.month = 12;
+        fields.year = 26;
+        fields.doseInteger = 7;
+        fields.doseFraction = 25;
+        return fields;
+    }
+
+    std::string folder, runtime, program;
+    std::unique_ptr<Simulator> device;
+    std::unique_ptr<AgentProcess> agent;
+};
+
+TEST_F(Reconnect, Qel1BehindALinkIsReopenedAfterItsAdapterReturnsAndFilesOnInOrder) {
+    Plug();
+    // Connection 2 at the link; screen messages on, so the loss shows as a box that nobody
+    // answers, and everything after it happens under that box.
+    Start({root_ / "no-device", Link()}, {"Con1check=0", "Con2check=1", "Con2numCOM=2", "Con2Speed=1",
+                                          "Con1QELType=0", "Con2QELType=0", "ScreenMessages=1"});
+    ASSERT_TRUE(HoldsDevice(kStartMs)) << agent->Log();
+    const std::string lineA = "00003 00001 08:15 08/12/26 00007.250\r\n";
+    const std::string lineB = "00003 00002 08:15 08/12/26 00007.250\r\n";
+    device->SendPacket(Record(1));
+    ASSERT_TRUE(WaitForData(lineA)) << DataFile();
+
+    const std::string oldTerminal = device->Path();
+    device.reset();  // pulled: the line hangs up and the link goes
+    ASSERT_TRUE(agent->WaitLog(kBox + "соединение 2 потеряно (" + Link() + ") | OK", 5000)) << agent->Log();
+    ASSERT_TRUE(PollUntil([&] { return !agent->HoldsOpen(oldTerminal); }, 2000));
+
+    // While the device is away the program sleeps between its tries.
+    const long cpu0 = ProcessCpuMs(agent->Pid());
+    const auto wall0 = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const long cpu = ProcessCpuMs(agent->Pid()) - cpu0;
+    const auto wall = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - wall0).count();
+    std::cout << "CPU while the device is lost: " << cpu << " ms in " << wall << " ms\n";
+    RecordProperty("lost_cpu_ms", static_cast<int>(cpu));
+    EXPECT_LT(cpu * 100, wall * 2);  // under 2 % of a core
+
+    // Plugged in again: a new terminal behind the same link, opened within two seconds.
+    Plug();
+    ASSERT_TRUE(HoldsDevice(2000)) << "the program did not reopen the returned device\n" << agent->Log();
+    device->SendPacket(Record(2));
+    ASSERT_TRUE(WaitForData(lineA + lineB)) << DataFile();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_EQ(DataFile(), lineA + lineB);
+
+    agent->Signal(SIGTERM);
+    ASSERT_TRUE(agent->WaitExit(10000));
+    EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
+}
+
+TEST_F(Reconnect, APortThatWillNotOpenTellsWhyInTheTerminalOnce) {
+    WriteBytes(root_ / "plain", "no terminal");
+    Start({root_ / "no-device", root_ / "plain"},
+          {"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "ScreenMessages=0"});
+    const std::string missing = "qel1-agent: соединение 1: " + (root_ / "no-device") + " - нет такого устройства\n";
+    const std::string plain = "qel1-agent: соединение 2: " + (root_ / "plain") + " - это не последовательный порт\n";
+    ASSERT_TRUE(agent->WaitLog(plain, kStartMs)) << agent->Log();
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // no retries follow
+    const std::string log = agent->Log();
+    EXPECT_NE(log.find(missing), std::string::npos) << log;
+    EXPECT_EQ(log.find(missing), log.rfind(missing));
+    EXPECT_EQ(log.find(plain), log.rfind(plain));
+    agent->Signal(SIGTERM);
+    ASSERT_TRUE(agent->WaitExit(10000));
+    EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
+}
+
+}  // namespace
+}  // namespace qel::test
