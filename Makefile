@@ -34,11 +34,13 @@ test-sanitize: build-sanitize
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) --timeout 600
 
-# The two measurements: QEL-1 reception latency, and what QEL-1M polling costs the window.
+# The measurements: QEL-1 reception latency, what QEL-1M polling costs the window, and
+# start-up and save with a huge settings file.
 bench: build
 	$(BUILD)/bin/qel1_latency_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/qel1m_poll_benchmark
 	$(BUILD)/bin/qel1_reconnect_bench
+	$(BUILD)/bin/settings_file_bench
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

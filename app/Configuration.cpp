@@ -1,6 +1,7 @@
 #include "Configuration.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "ExecutableFolder.h"
 
@@ -32,45 +33,55 @@ void SettingsTarget::SetDeviceName(int connection, const std::string& name) {
     DeviceNames[NameSlot(connection)] = name;
 }
 
+// The fifteen keys in the order in which both LoadSettings and SaveSettings take them.
+const std::vector<std::string> kKeys{
+    "Con1check",   "Con2check",   "Con1numCOM",           "Con2numCOM",     "Con1Speed",
+    "Con2Speed",   "Con1QELType", "Con2QELType",          "GetLastRecordIfError",
+    "ScreenMessages", "Rewrite",  "MultyFiles",           "SaveFile",       "Name1",
+    "Name2"};
+
 void LoadSettings(const IniFile& file, SettingsTarget& target) {
-    const std::string s = kConfigurationSection;
-    target.SetConnectionInUse(1, file.ReadBool(s, "Con1check", false));
-    target.SetConnectionInUse(2, file.ReadBool(s, "Con2check", false));
-    target.SetPortIndex(1, IndexOrNone(file.ReadInteger(s, "Con1numCOM", 1), 1, kPortCount));
-    target.SetPortIndex(2, IndexOrNone(file.ReadInteger(s, "Con2numCOM", 2), 1, kPortCount));
-    target.SetSpeedIndex(1, IndexOrNone(file.ReadInteger(s, "Con1Speed", 1), 0, kSpeedCount));
-    target.SetSpeedIndex(2, IndexOrNone(file.ReadInteger(s, "Con2Speed", 1), 0, kSpeedCount));
-    target.SetTypeIndex(1, IndexOrNone(file.ReadInteger(s, "Con1QELType", 0), 0, kDeviceTypeCount));
-    target.SetTypeIndex(2, IndexOrNone(file.ReadInteger(s, "Con2QELType", 0), 0, kDeviceTypeCount));
-    target.SetLastRecordIfErrorFlag(file.ReadBool(s, "GetLastRecordIfError", false));
-    target.SetScreenMessages(file.ReadBool(s, "ScreenMessages", false));
-    target.SetRewrite(file.ReadBool(s, "Rewrite", false));
-    target.SetMultipleFiles(file.ReadBool(s, "MultyFiles", false));
-    target.SetDataFileText(file.ReadString(s, "SaveFile", "Data.qel"));
-    target.SetDeviceName(1, file.ReadString(s, "Name1", ""));
-    target.SetDeviceName(2, file.ReadString(s, "Name2", ""));
+    // One reading of the file for all fifteen keys.
+    const IniValues v = file.ReadSection(kConfigurationSection, kKeys);
+    target.SetConnectionInUse(1, v.ReadBool("Con1check", false));
+    target.SetConnectionInUse(2, v.ReadBool("Con2check", false));
+    target.SetPortIndex(1, IndexOrNone(v.ReadInteger("Con1numCOM", 1), 1, kPortCount));
+    target.SetPortIndex(2, IndexOrNone(v.ReadInteger("Con2numCOM", 2), 1, kPortCount));
+    target.SetSpeedIndex(1, IndexOrNone(v.ReadInteger("Con1Speed", 1), 0, kSpeedCount));
+    target.SetSpeedIndex(2, IndexOrNone(v.ReadInteger("Con2Speed", 1), 0, kSpeedCount));
+    target.SetTypeIndex(1, IndexOrNone(v.ReadInteger("Con1QELType", 0), 0, kDeviceTypeCount));
+    target.SetTypeIndex(2, IndexOrNone(v.ReadInteger("Con2QELType", 0), 0, kDeviceTypeCount));
+    target.SetLastRecordIfErrorFlag(v.ReadBool("GetLastRecordIfError", false));
+    target.SetScreenMessages(v.ReadBool("ScreenMessages", false));
+    target.SetRewrite(v.ReadBool("Rewrite", false));
+    target.SetMultipleFiles(v.ReadBool("MultyFiles", false));
+    target.SetDataFileText(v.ReadString("SaveFile", "Data.qel"));
+    target.SetDeviceName(1, v.ReadString("Name1", ""));
+    target.SetDeviceName(2, v.ReadString("Name2", ""));
     target.DeviceTypeChanged(1);
     target.DeviceTypeChanged(2);
 }
 
 void SaveSettings(IniFile& file, const SettingsTarget& target) {
-    const std::string s = kConfigurationSection;
-    file.WriteBool(s, "Con1check", target.ConnectionInUse(1));
-    file.WriteBool(s, "Con2check", target.ConnectionInUse(2));
+    IniWrites w;
+    w.WriteBool("Con1check", target.ConnectionInUse(1));
+    w.WriteBool("Con2check", target.ConnectionInUse(2));
     // The port is stored as its number: no selection (-1) becomes 0.
-    file.WriteInteger(s, "Con1numCOM", target.PortIndex(1) + 1);
-    file.WriteInteger(s, "Con2numCOM", target.PortIndex(2) + 1);
-    file.WriteInteger(s, "Con1Speed", target.SpeedIndex(1));
-    file.WriteInteger(s, "Con2Speed", target.SpeedIndex(2));
-    file.WriteInteger(s, "Con1QELType", target.TypeIndex(1));
-    file.WriteInteger(s, "Con2QELType", target.TypeIndex(2));
-    file.WriteBool(s, "GetLastRecordIfError", target.LastRecordIfErrorFlag());
-    file.WriteBool(s, "ScreenMessages", target.ScreenMessages());
-    file.WriteBool(s, "Rewrite", target.Rewrite());
-    file.WriteBool(s, "MultyFiles", target.MultipleFiles());
-    file.WriteString(s, "SaveFile", target.DataFileText());
-    file.WriteString(s, "Name1", target.DeviceName(1));
-    file.WriteString(s, "Name2", target.DeviceName(2));
+    w.WriteInteger("Con1numCOM", target.PortIndex(1) + 1);
+    w.WriteInteger("Con2numCOM", target.PortIndex(2) + 1);
+    w.WriteInteger("Con1Speed", target.SpeedIndex(1));
+    w.WriteInteger("Con2Speed", target.SpeedIndex(2));
+    w.WriteInteger("Con1QELType", target.TypeIndex(1));
+    w.WriteInteger("Con2QELType", target.TypeIndex(2));
+    w.WriteBool("GetLastRecordIfError", target.LastRecordIfErrorFlag());
+    w.WriteBool("ScreenMessages", target.ScreenMessages());
+    w.WriteBool("Rewrite", target.Rewrite());
+    w.WriteBool("MultyFiles", target.MultipleFiles());
+    w.WriteString("SaveFile", target.DataFileText());
+    w.WriteString("Name1", target.DeviceName(1));
+    w.WriteString("Name2", target.DeviceName(2));
+    // One write of the file, keys in the order above, byte for byte as fifteen single writes.
+    file.WriteSection(kConfigurationSection, w);
 }
 
 }  // namespace qel

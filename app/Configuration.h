@@ -60,12 +60,12 @@ public:
     virtual void DeviceTypeChanged(int connection) = 0;
 };
 
-// Reads the fifteen keys in order into the target, then runs the device-type change of
-// connection 1 and of connection 2. An error stops the reading at that key and leaves
-// this function; the caller reports it.
+// Reads the fifteen keys (from one reading of the file) in order into the target, then
+// runs the device-type change of connection 1 and of connection 2. An error stops the
+// reading at that key and leaves this function; the caller reports it.
 void LoadSettings(const IniFile& file, SettingsTarget& target);
-// Writes the fifteen keys in order. A refused write (IniWriteError) stops at that key and
-// leaves this function; the keys before it stay written.
+// Writes the fifteen keys in order with one write of the file. A refused write
+// (IniWriteError) leaves the file as it was.
 void SaveSettings(IniFile& file, const SettingsTarget& target);
 
 }  // namespace qel

@@ -22,6 +22,13 @@ bool ParseUnsigned(std::string_view text, int base, uint64_t& value) {
     return ec == std::errc() && ptr == last;
 }
 
+std::string IntegerText(int value) {
+    char buf[16];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    static_cast<void>(ec);  // an int always fits
+    return std::string(buf, end);
+}
+
 }  // namespace
 
 int ParseProfileInteger(const std::string& text, int def) {
@@ -64,14 +71,42 @@ void IniFile::WriteString(const std::string& section, const std::string& key, co
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
-    char buf[16];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    static_cast<void>(ec);  // an int always fits
-    WriteString(section, key, std::string(buf, end));
+    WriteString(section, key, IntegerText(value));
 }
 
 void IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
     WriteString(section, key, value ? "1" : "0");
 }
+
+IniValues IniFile::ReadSection(const std::string& section, const std::vector<std::string>& keys) const {
+    IniValues values;
+    values.keys_ = keys;
+    values.values_ = GetProfileStrings(path_, section, keys, kStringBuffer);
+    return values;
+}
+
+void IniFile::WriteSection(const std::string& section, const IniWrites& writes) {
+    if (!WriteProfileStrings(path_, section, writes.Entries()))
+        throw IniWriteError("cannot write [" + section + "] to " + path_);
+}
+
+const std::optional<std::string>& IniValues::Find(const std::string& key) const {
+    for (std::size_t i = 0; i < keys_.size(); ++i)
+        if (keys_[i] == key) return values_[i];
+    throw std::logic_error("key " + key + " was not read");
+}
+
+std::string IniValues::ReadString(const std::string& key, const std::string& def) const {
+    const auto& value = Find(key);
+    return value ? *value : def;
+}
+
+int IniValues::ReadInteger(const std::string& key, int def) const {
+    return ParseProfileInteger(ReadString(key, ""), def);
+}
+
+bool IniValues::ReadBool(const std::string& key, bool def) const { return ReadInteger(key, def ? 1 : 0) != 0; }
+
+void IniWrites::WriteInteger(const std::string& key, int value) { WriteString(key, IntegerText(value)); }
 
 }  // namespace qel

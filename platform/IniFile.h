@@ -1,6 +1,9 @@
 #pragma once
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qel {
 
@@ -8,6 +11,33 @@ namespace qel {
 class IniWriteError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// Values of some keys of one section, read from one reading of the file; typed reads
+// as IniFile's. Asking for a key that was not read is a programming error (logic_error).
+class IniValues {
+public:
+    std::string ReadString(const std::string& key, const std::string& def) const;
+    int ReadInteger(const std::string& key, int def) const;
+    bool ReadBool(const std::string& key, bool def) const;
+
+private:
+    friend class IniFile;
+    const std::optional<std::string>& Find(const std::string& key) const;
+    std::vector<std::string> keys_;
+    std::vector<std::optional<std::string>> values_;
+};
+
+// Writes of one section gathered in order, to be stored with one write of the file.
+class IniWrites {
+public:
+    void WriteString(const std::string& key, const std::string& value) { entries_.emplace_back(key, value); }
+    void WriteInteger(const std::string& key, int value);
+    void WriteBool(const std::string& key, bool value) { WriteString(key, value ? "1" : "0"); }
+    const std::vector<std::pair<std::string, std::string>>& Entries() const { return entries_; }
+
+private:
+    std::vector<std::pair<std::string, std::string>> entries_;
 };
 
 // Typed reads and writes of one INI file (the TIniFile of the settings window).
@@ -27,6 +57,12 @@ public:
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, int value);
     void WriteBool(const std::string& section, const std::string& key, bool value);
+
+    // The keys of a section with one reading of the file.
+    IniValues ReadSection(const std::string& section, const std::vector<std::string>& keys) const;
+    // All the writes with one write of the file, byte for byte as the single writes in
+    // their order; a refused write (IniWriteError) writes none of them.
+    void WriteSection(const std::string& section, const IniWrites& writes);
 
 private:
     std::string path_;
