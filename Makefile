@@ -34,7 +34,8 @@ test-sanitize: build-sanitize
 	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) --timeout 600
 
-# The measurements: QEL-1 reception latency, what QEL-1M polling costs the window, and
+# The measurements: QEL-1 reception latency, what QEL-1M polling costs the window, how soon a
+# returning device is served again, and
 # start-up and save with a huge settings file.
 bench: build
 	$(BUILD)/bin/qel1_latency_bench
