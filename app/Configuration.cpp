@@ -3,14 +3,14 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ExecutableFolder.h"
+#include "ProgramFolders.h"
 
 namespace qel {
 
 bool GetLastRecordIfError = false;
 std::array<std::string, 2> DeviceNames;
 
-std::string ConfigurationFilePath() { return ExecutableFolder() + kConfigurationFileName; }
+std::string ConfigurationFilePath() { return SettingsFilePath(); }
 
 namespace {
 

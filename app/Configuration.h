@@ -22,7 +22,8 @@ extern bool GetLastRecordIfError;
 // control windows.
 extern std::array<std::string, 2> DeviceNames;
 
-// "QEL1_Agent.ini" in the folder of the running executable.
+// "QEL1_Agent.ini" in the folder of the running executable, or in the user's settings
+// folder for an installed program (ProgramFolders).
 std::string ConfigurationFilePath();
 
 // What the configuration reads from and writes into: the controls of the settings window.

@@ -1,14 +1,11 @@
 #include "SComSetup.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
-#include <QDir>
 #include <QIcon>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QStyle>
-#include <QUrl>
 
 #include <cstdio>
 #include <exception>
@@ -17,6 +14,7 @@
 #include "Bell.h"
 #include "Dialogs.h"
 #include "FixedLayoutFont.h"
+#include "HelpDocument.h"
 #include "Qel1mConnections.h"
 #include "Regional.h"
 #include "SAbout.h"
@@ -35,7 +33,6 @@ constexpr int kTimer1IntervalMs = 500;
 
 const char* const kTrayHint = "Программа для приёма информации от КЭЛ1";
 const char* const kInformationCaption = "Information";
-const char* const kHelpFileName = "Readme.txt";
 
 const char* const kDataFileDialogTitle = "Выбор файла для сохранения результатов работы КЭЛ-1";
 const char* const kDataFileDialogFilter = "qel|*.qel";
@@ -275,10 +272,11 @@ void TComSetup::N7Click() {
 
 void TComSetup::N9Click() { ShowMainWindow(); }
 
-// "Readme.txt" in the current folder, opened with the program the desktop associates
-// with it; what happens when it is missing is the desktop's business.
+// The users' documentation in its UTF-8 copy, opened with the program the desktop
+// associates with text files; when that cannot be done, the list says so.
 void TComSetup::N3Click() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::current().absoluteFilePath(Text(kHelpFileName))));
+    const std::string problem = OpenHelpDocument(HelpDocumentPath());
+    if (!problem.empty()) NoteDiagnostic(problem);
 }
 
 void TComSetup::LOG1Click() {

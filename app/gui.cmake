@@ -14,6 +14,7 @@ target_link_libraries(qel_ui_common PUBLIC Qt6::Widgets Qt6::PrintSupport qel_se
 # The windows and the start-up pieces of the program.
 add_library(qel_app_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/HelpDocument.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SAbout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SAbout.ui
   ${CMAKE_CURRENT_LIST_DIR}/SComSetup.cpp
@@ -51,25 +52,17 @@ add_custom_command(
 add_custom_target(qel1_agent_readme DEPENDS ${QEL_README_CP1251})
 add_dependencies(qel1-agent qel1_agent_readme)
 
-# Installed: the program with its Readme.txt in a folder of its own (it keeps its
-# QEL1_Agent.ini and reads report.rtf there), a command in bin, the icon and a desktop
-# entry that starts it in its own folder, where its help command finds Readme.txt.
-install(TARGETS qel1-agent RUNTIME DESTINATION ${QEL_INSTALL_PROGRAM_DIR})
-install(FILES ${QEL_README_CP1251} ${CMAKE_CURRENT_LIST_DIR}/resources/qel1-agent.png
-        DESTINATION ${QEL_INSTALL_PROGRAM_DIR})
+# The same text as it is kept here, UTF-8 with LF, for the help command on a Linux desktop.
+set(QEL_README_UTF8 ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/Readme.utf8.txt)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/Readme.txt ${QEL_README_UTF8} COPYONLY)
+
+# Installed: the program in bin, both forms of the documentation in the documentation
+# folder, the icons, and a desktop entry that starts the program by name.
+install(TARGETS qel1-agent RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${QEL_README_CP1251} ${QEL_README_UTF8} DESTINATION ${QEL_INSTALL_DOC_DIR})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/qel1-agent.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/qel1-agent.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
-# Paths inside the desktop entry and the command follow the prefix given at install time.
-install(CODE "
-  set(QEL_PROGRAM_DIR \"\${CMAKE_INSTALL_PREFIX}/${QEL_INSTALL_PROGRAM_DIR}\")
-  set(QEL_ICON \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/icons/hicolor/64x64/apps/qel1-agent.png\")
-  set(qel_root \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}\")
-  message(STATUS \"Installing: \${qel_root}/${CMAKE_INSTALL_BINDIR}/qel1-agent\")
-  file(MAKE_DIRECTORY \"\${qel_root}/${CMAKE_INSTALL_BINDIR}\")
-  file(CREATE_LINK \"\${QEL_PROGRAM_DIR}/qel1-agent\" \"\${qel_root}/${CMAKE_INSTALL_BINDIR}/qel1-agent\" SYMBOLIC)
-  message(STATUS \"Installing: \${qel_root}/${CMAKE_INSTALL_DATADIR}/applications/qel1-agent.desktop\")
-  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/resources/qel1-agent.desktop.in\"
-                 \"\${qel_root}/${CMAKE_INSTALL_DATADIR}/applications/qel1-agent.desktop\" @ONLY)
-")
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/resources/qel1-agent.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

@@ -12,7 +12,8 @@
 #include "Application.h"
 #include "CommandLine.h"
 #include "Dialogs.h"
-#include "ExecutableFolder.h"
+#include "HelpDocument.h"
+#include "ProgramFolders.h"
 #include "QtTickSource.h"
 #include "Regional.h"
 #include "SComSetup.h"
@@ -47,9 +48,12 @@ int main(int argc, char* argv[]) {
         // Refused: whoever started this copy learns it from the exit status.
         return 1;
     }
+    // An installed program keeps its files in the user's own folders: they are made here,
+    // and the settings started from the system's copy on the first run.
+    qel::PrepareProgramFolders(qel::CurrentProgramFolders(), std::cerr);
 
     QApplication::setApplicationName(QString::fromUtf8("КЭЛ-1 Агент"));
-    app.SetHelpFile(QString::fromStdString(qel::ExecutableFolder() + "Readme.txt"));
+    app.SetHelpFile(QString::fromStdString(qel::HelpDocumentPath()));
     QGuiApplication::setDesktopFileName(QStringLiteral("qel1-agent"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
     // The hidden settings window and the tray icon keep the program alive; it ends only

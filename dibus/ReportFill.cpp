@@ -1,6 +1,6 @@
 #include "ReportFill.h"
 
-#include "ExecutableFolder.h"
+#include "ProgramFolders.h"
 #include "LocalTime.h"
 #include "Regional.h"
 #include "ReportText.h"
@@ -16,7 +16,7 @@ void FillPlaceholder(RichTextDocument& document, const char* placeholder, const 
 
 }  // namespace
 
-std::string ReportTemplatePath() { return ExecutableFolder() + kReportTemplateName; }
+std::string ReportTemplatePath() { return FindProgramFile(CurrentProgramFolders(), kReportTemplateName); }
 
 void FillReport(RichTextDocument& document, const ReportValues& values) {
     FillPlaceholder(document, kNamePlaceholder, values.Name);

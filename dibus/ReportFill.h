@@ -23,7 +23,8 @@ struct ReportValues {
     std::string Dose;
 };
 
-// "report.rtf" in the folder of the executable.
+// "report.rtf" in the folder of the executable; for an installed program the user's own,
+// else the one IT put in the system's settings folder, else the one installed with it.
 std::string ReportTemplatePath();
 
 // Replaces the five placeholders in order, every occurrence of each, in the text that the

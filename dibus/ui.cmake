@@ -19,8 +19,8 @@ target_link_libraries(qel_dibus_ui PUBLIC qel_dibus qel_qel1 qel_ui_common qel_s
                       Qt6::Widgets Qt6::PrintSupport)
 set_target_properties(qel_dibus_ui PROPERTIES AUTOMOC ON AUTOUIC ON)
 
-# The report template lies beside the program: copied next to the built executables
-# and installed beside the installed program.
+# The report template lies beside the program: copied next to the built executables,
+# and installed into the program's shared data folder.
 set(QEL_REPORT_TEMPLATE ${CMAKE_CURRENT_LIST_DIR}/report.rtf)
 add_custom_command(
   OUTPUT ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/report.rtf
@@ -30,4 +30,4 @@ add_custom_command(
   COMMENT "Copying report.rtf beside the program")
 add_custom_target(qel_report_template ALL DEPENDS ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/report.rtf)
 add_dependencies(qel_dibus_ui qel_report_template)
-install(FILES ${QEL_REPORT_TEMPLATE} DESTINATION ${QEL_INSTALL_PROGRAM_DIR})
+install(FILES ${QEL_REPORT_TEMPLATE} DESTINATION ${QEL_INSTALL_DATA_DIR})

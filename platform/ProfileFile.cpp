@@ -1,10 +1,12 @@
 #include "ProfileFile.h"
 
 #include <string_view>
+#include <utility>
 
 #include "Cp1251.h"
 #include "FileBytes.h"
 #include "ProfileText.h"
+#include "SettingsText.h"
 
 namespace qel {
 
@@ -54,6 +56,7 @@ std::vector<std::optional<std::string>> GetProfileStrings(const std::string& fil
     std::vector<std::optional<std::string>> values(keys.size());
     std::string text;
     if (ReadWholeFile(file, text) != FileReadResult::Ok) return values;
+    text = SettingsTextAsCp1251(std::move(text));
     std::vector<std::string> names;
     names.reserve(keys.size());
     for (const std::string& key : keys) names.push_back(ToFileName(key));
@@ -74,6 +77,8 @@ bool WriteProfileStrings(const std::string& file, const std::string& section,
     if (entries.empty()) return true;  // nothing to write, as no single write was made
     std::string text;
     if (ReadWholeFile(file, text) == FileReadResult::Failed) return false;
+    // A file saved as UTF-8 is written back whole in the program's own code page.
+    text = SettingsTextAsCp1251(std::move(text));
     ProfileEntries fileEntries;
     fileEntries.reserve(entries.size());
     for (const auto& [key, value] : entries) fileEntries.emplace_back(ToFileName(key), ToFileText(value));

@@ -20,6 +20,7 @@ done
 mkdir -p "$demo"
 cp "$bin/qel1-agent" "$demo/"
 [ -f "$bin/Readme.txt" ] && cp "$bin/Readme.txt" "$demo/"
+[ -f "$bin/Readme.utf8.txt" ] && cp "$bin/Readme.utf8.txt" "$demo/"
 [ -f "$bin/report.rtf" ] && cp "$bin/report.rtf" "$demo/"
 rm -f "$demo/ttyQEL1" "$demo/ttyQEL2"
 

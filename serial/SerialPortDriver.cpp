@@ -7,7 +7,7 @@
 #include <new>
 #include <utility>
 
-#include "ExecutableFolder.h"
+#include "ProgramFolders.h"
 #include "ProfileFile.h"
 
 namespace qel {
@@ -83,7 +83,7 @@ std::string ComPortDevicePath(TComPortNumber port) {
     const std::string key = "COM" + std::string(digits, end);
     std::string path;
     try {
-        path = GetProfileString(ExecutableFolder() + "QEL1_Agent.ini", "Ports", key, "");
+        path = GetProfileString(SettingsFilePath(), "Ports", key, "");
     } catch (...) {
         path.clear();
     }

@@ -37,8 +37,8 @@ uint32_t BaudRateValue(TComPortBaudRate rate);
 // n characters of 10 bit times at the given speed, in ms, rounded half to even.
 int32_t TransmitTime(TComPortBaudRate speed, int32_t n);
 
-// Device path of a port: key COMn of section [Ports] in "QEL1_Agent.ini" beside the
-// executable, read afresh at each call, else /dev/ttyS{n-1}.
+// Device path of a port: key COMn of section [Ports] in the settings file
+// "QEL1_Agent.ini" (SettingsFilePath), read afresh at each call, else /dev/ttyS{n-1}.
 std::string ComPortDevicePath(TComPortNumber port);
 
 // Owns one serial port: opens it exclusively, polls it on a periodic tick and hands what

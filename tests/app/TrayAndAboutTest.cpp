@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include "FixedLayoutFont.h"
+#include "HelpDocument.h"
 #include "SAbout.h"
 #include "SettingsWindowRig.h"
 
@@ -173,13 +174,51 @@ TEST_F(TrayIcon, AboutLinkOpensTheMakersAddressInTheBrowser) {
     EXPECT_TRUE(about.isVisible());  // the click opens the address and nothing else
 }
 
-TEST_F(TrayIcon, HelpOpensReadmeOfTheCurrentFolder) {
+TEST_F(TrayIcon, HelpOpensTheUtf8DocumentationBesideTheProgram) {
+    // Not the one in the current folder: the copy that a Linux desktop can read.
+    WriteBytes(folder / "Readme.utf8.txt", "Что делает программа\n");
     UrlCatcher viewer(QStringLiteral("file"));
     Open();
     Control<QAction>("N3").trigger();
     ASSERT_EQ(viewer.urls.size(), 1);
-    EXPECT_EQ(viewer.urls[0], QUrl::fromLocalFile(QDir::current().absoluteFilePath("Readme.txt")));
+    EXPECT_EQ(viewer.urls[0], QUrl::fromLocalFile(Q((folder / "Readme.utf8.txt").c_str())));
     EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(Lines().isEmpty());
+}
+
+TEST_F(TrayIcon, HelpThatCannotBeShownIsToldInTheList) {
+    UrlCatcher viewer(QStringLiteral("file"));
+    Open();
+    Control<QAction>("N3").trigger();
+    EXPECT_TRUE(viewer.urls.isEmpty());
+    EXPECT_EQ(Lines(), QStringList{Q(("Файл справки не найден: " + folder / "Readme.utf8.txt").c_str())});
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(bell.rings.empty());
+}
+
+TEST(HelpDocument, SaysWhyItCouldNotBeOpened) {
+    TempFolder dir;
+    const std::string path = dir / "Readme.utf8.txt";
+    QList<QUrl> asked;
+    const auto viewer = [&](bool starts) {
+        return [&asked, starts](const QUrl& url) {
+            asked << url;
+            return starts;
+        };
+    };
+    EXPECT_EQ(OpenHelpDocument(path, viewer(true)), "Файл справки не найден: " + path);
+    EXPECT_TRUE(asked.isEmpty());
+    WriteBytes(path, "text");
+    EXPECT_EQ(OpenHelpDocument(path, viewer(false)),
+              "Не удалось открыть справку " + path + ": не найдена программа для просмотра текстовых файлов");
+    EXPECT_EQ(OpenHelpDocument(path, viewer(true)), "");
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[1], QUrl::fromLocalFile(Q(path.c_str())));
+    // A folder by that name is no document.
+    TempFolder other;
+    std::filesystem::create_directory(other / "Readme.utf8.txt");
+    EXPECT_EQ(OpenHelpDocument(other / "Readme.utf8.txt", viewer(true)),
+              "Файл справки не найден: " + other / "Readme.utf8.txt");
 }
 
 }  // namespace
