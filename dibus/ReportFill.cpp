@@ -3,15 +3,16 @@
 #include "ProgramFolders.h"
 #include "LocalTime.h"
 #include "Regional.h"
-#include "ReportText.h"
 #include "RtfReader.h"
 
 namespace qel {
 
 namespace {
 
+// Replaced in the formatted document: the text comes out as the plain-text round trip
+// (get text, ReplaceText with ReplaceAll, set text) would give it, with the formatting kept.
 void FillPlaceholder(RichTextDocument& document, const char* placeholder, const std::string& value) {
-    document.SetText(ReplaceText(document.GetText(), placeholder, value, ReplaceAll));
+    document.Replace(placeholder, value);
 }
 
 }  // namespace

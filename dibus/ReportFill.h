@@ -30,7 +30,9 @@ std::string ReportTemplatePath();
 // Replaces the five placeholders in order, every occurrence of each, in the text that the
 // step before left (so a device name holding "$<dose>" gets the dose). Time and date are
 // the current local time in the long time format and the current date in the short date
-// format. Each step takes the document's text out and puts the result back as lines.
+// format. Each step replaces inside the formatted document, so a placeholder keeps the
+// look of the text it stands in; the text is the same as taking the document's text out,
+// replacing with ReplaceText and putting it back as lines would give.
 void FillReport(RichTextDocument& document, const ReportValues& values);
 
 }  // namespace qel

@@ -3,47 +3,35 @@
 #include <QAbstractTextDocumentLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <QStringList>
 #include <QTextDocument>
 #include <memory>
 
+#include "ReportDocument.h"
 #include "RtfReader.h"
 
 namespace qel {
 
-namespace {
-
-// Margin kept inside the printable area on every side, in millimetres.
-constexpr qreal kPageMarginMm = 20.0;
-
-QString PlainText(const RichTextDocument& document) {
-    QStringList lines;
-    for (const std::string& line : document.Lines()) lines << QString::fromStdString(line);
-    return lines.join(QLatin1Char('\n'));
-}
-
-}  // namespace
-
 void PrintDocument(const QTextDocument& document, QPrinter& printer, const QString& title) {
     printer.setDocName(title);
+    printer.setFullPage(false);  // the painter's origin is the corner of the area inside the margins
     QPainter painter;
     if (!painter.begin(&printer)) throw ReportPrintError(kReportPrintFailed);
 
     // Lay a copy of the document out at the printer's resolution, page by page over the
-    // printable area less a margin.
+    // area inside the page's margins.
     std::unique_ptr<QTextDocument> copy(document.clone());
     copy->documentLayout()->setPaintDevice(&printer);
-    const qreal marginX = kPageMarginMm / 25.4 * printer.logicalDpiX();
-    const qreal marginY = kPageMarginMm / 25.4 * printer.logicalDpiY();
-    const QSizeF page(printer.width() - 2 * marginX, printer.height() - 2 * marginY);
+    const QSizeF page = printer.pageLayout().paintRectPixels(printer.resolution()).size();
     copy->setPageSize(page);
 
     const int pages = copy->pageCount();
     for (int i = 0; i < pages; ++i) {
         if (i > 0 && !printer.newPage()) throw ReportPrintError(kReportPrintFailed);
         painter.save();
-        const QRectF view(0, i * page.height(), page.width(), page.height());
-        painter.translate(marginX, marginY - view.top());
+        // The view stops a device pixel short of the next page, so a block that begins
+        // exactly there is not drawn (clipped, but still written) on this page too.
+        const QRectF view(0, i * page.height(), page.width(), page.height() - 1);
+        painter.translate(0, -view.top());
         copy->drawContents(&painter, view);
         painter.restore();
     }
@@ -54,7 +42,8 @@ void PrintReport(QTextDocument& surface, QPrinter& printer, const ReportValues& 
     RichTextDocument document;
     document.LoadFromFile(ReportTemplatePath());
     FillReport(document, values);
-    surface.setPlainText(PlainText(document));
+    BuildTextDocument(document.Formatted(), surface);
+    printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout()));
     PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
 }
 

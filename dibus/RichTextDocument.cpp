@@ -20,17 +20,17 @@ std::string ReadWholeFile(const std::string& path) {
 void RichTextDocument::LoadFromFile(const std::string& path) {
     const std::string content = ReadWholeFile(path);
     try {
-        lines_ = RtfToLines(content);
+        document_ = ReadRtf(content);
     } catch (const RtfLoadError&) {
         throw RtfLoadError("File \"" + path + "\" is not a rich-text document.");
     }
 }
 
-void RichTextDocument::LoadFromRtf(std::string_view rtf) { lines_ = RtfToLines(rtf); }
+void RichTextDocument::LoadFromRtf(std::string_view rtf) { document_ = ReadRtf(rtf); }
 
 std::string RichTextDocument::GetText() const {
     std::string text;
-    for (const std::string& line : lines_) {
+    for (const std::string& line : Lines()) {
         text += line;
         text += "\r\n";
     }
@@ -52,7 +52,11 @@ void RichTextDocument::SetText(std::string_view text) {
         start = i;
     }
     if (start < text.size()) lines.emplace_back(text.substr(start));
-    lines_ = std::move(lines);
+    document_ = PlainDocument(lines);
+}
+
+void RichTextDocument::Replace(std::string_view pattern, std::string_view replacement) {
+    ReplaceInDocument(document_, pattern, replacement);
 }
 
 }  // namespace qel

@@ -1,8 +1,8 @@
 #include "RtfReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <limits>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -21,10 +21,21 @@ constexpr std::size_t kMaxGroupDepth = 256;
 constexpr std::size_t kMaxWordLength = 32;
 // Parameters beyond this magnitude are clamped while their digits are read on.
 constexpr int32_t kMaxParameter = 1'000'000'000;
+// Tab stops a paragraph keeps, cells a row definition keeps, letters a font name keeps:
+// more are ignored, so the state copied into every group stays small.
+constexpr std::size_t kMaxTabStops = 64;
+constexpr std::size_t kMaxCellDefinitions = 64;
+constexpr std::size_t kMaxFontNameLength = 128;
+// Lengths in twips beyond about 2 m are clamped.
+constexpr int32_t kMaxLength = 100'000;
 
 enum class Word : uint8_t {
-    Break,          // \par \sect \page \line
-    Tab,            // \tab \cell \nestcell
+    Par,            // \par
+    Sect,           // \sect: a paragraph end here
+    Page,           // \page: a paragraph end, then a new page
+    Line,           // \line: a forced line break
+    Tab,            // \tab \nestcell (nested tables are read as text)
+    Cell,           // \cell
     Row,            // \row: the row ends; no TAB after the last cell
     Char,           // a character of its own (\emdash, \bullet, ...)
     Unicode,        // \uN
@@ -36,22 +47,38 @@ enum class Word : uint8_t {
     Font,           // \f
     FontCharset,    // \fcharset
     FontCodePage,   // \cpg
+    FontFamily,     // \froman \fswiss ...: the kind in `value`
     Plain,          // \plain
     FontTable,      // \fonttbl
+    ColorTable,     // \colortbl
+    ColorPart,      // \red \green \blue: the shift in `value`
     Object,         // \object: skipped, but its \result is shown
     Result,         // \result
     Skip,           // a destination whose content is not text
+    // Character formatting.
+    Bold, Italic, Underline, UnderlineNone, Strike, FontSize, ForeColor,
+    // Paragraph formatting.
+    ParagraphDefault, Align, LeftIndent, RightIndent, FirstIndent, SpaceBefore, SpaceAfter,
+    LineSpacing, LineMultiple, TabPosition, TabKind, PageBreakBefore, InTable,
+    // Page and document.
+    PageSize,       // `value`: 0 width, 1 height, 2-5 margins left, right, top, bottom
+    DefaultTab,
+    // Table rows.
+    RowDefaults, RowLeft, RowGap, CellEdge, CellBorder, OtherBorder, BorderLine, BorderNone,
+    BorderWidth, BorderColor, CellPadding,
+    // Pictures.
+    Pict, PictType, PictSize, ShapePicture,
 };
 
 struct WordInfo {
     Word kind;
-    char32_t ch = 0;
+    char32_t value = 0;
 };
 
 const std::unordered_map<std::string_view, WordInfo>& KnownWords() {
     static const std::unordered_map<std::string_view, WordInfo> words = {
-        {"par", {Word::Break}}, {"sect", {Word::Break}}, {"page", {Word::Break}}, {"line", {Word::Break}},
-        {"tab", {Word::Tab}}, {"cell", {Word::Tab}}, {"nestcell", {Word::Tab}}, {"row", {Word::Row}},
+        {"par", {Word::Par}}, {"sect", {Word::Sect}}, {"page", {Word::Page}}, {"line", {Word::Line}},
+        {"tab", {Word::Tab}}, {"cell", {Word::Cell}}, {"nestcell", {Word::Tab}}, {"row", {Word::Row}},
         {"emdash", {Word::Char, 0x2014}}, {"endash", {Word::Char, 0x2013}}, {"bullet", {Word::Char, 0x2022}},
         {"lquote", {Word::Char, 0x2018}}, {"rquote", {Word::Char, 0x2019}},
         {"ldblquote", {Word::Char, 0x201C}}, {"rdblquote", {Word::Char, 0x201D}},
@@ -60,10 +87,58 @@ const std::unordered_map<std::string_view, WordInfo>& KnownWords() {
         {"ansicpg", {Word::DocCodePage}}, {"ansi", {Word::Ansi}}, {"mac", {Word::Mac}}, {"pc", {Word::Pc}},
         {"pca", {Word::Pca}}, {"deff", {Word::DefaultFont}}, {"f", {Word::Font}},
         {"fcharset", {Word::FontCharset}}, {"cpg", {Word::FontCodePage}}, {"plain", {Word::Plain}},
-        {"fonttbl", {Word::FontTable}}, {"object", {Word::Object}}, {"result", {Word::Result}},
+        {"fnil", {Word::FontFamily, static_cast<char32_t>(FontKind::Unknown)}},
+        {"froman", {Word::FontFamily, static_cast<char32_t>(FontKind::Roman)}},
+        {"fswiss", {Word::FontFamily, static_cast<char32_t>(FontKind::Swiss)}},
+        {"fmodern", {Word::FontFamily, static_cast<char32_t>(FontKind::Modern)}},
+        {"fscript", {Word::FontFamily, static_cast<char32_t>(FontKind::Script)}},
+        {"fdecor", {Word::FontFamily, static_cast<char32_t>(FontKind::Decor)}},
+        {"ftech", {Word::FontFamily, static_cast<char32_t>(FontKind::Tech)}},
+        {"fonttbl", {Word::FontTable}}, {"colortbl", {Word::ColorTable}},
+        {"red", {Word::ColorPart, 16}}, {"green", {Word::ColorPart, 8}}, {"blue", {Word::ColorPart, 0}},
+        {"object", {Word::Object}}, {"result", {Word::Result}},
+        {"b", {Word::Bold}}, {"i", {Word::Italic}}, {"ul", {Word::Underline}}, {"uld", {Word::Underline}},
+        {"uldb", {Word::Underline}}, {"uldash", {Word::Underline}}, {"ulth", {Word::Underline}},
+        {"ulw", {Word::Underline}}, {"ulwave", {Word::Underline}}, {"ulnone", {Word::UnderlineNone}},
+        {"strike", {Word::Strike}}, {"fs", {Word::FontSize}}, {"cf", {Word::ForeColor}},
+        {"pard", {Word::ParagraphDefault}}, {"ql", {Word::Align, static_cast<char32_t>(Alignment::Left)}},
+        {"qc", {Word::Align, static_cast<char32_t>(Alignment::Center)}},
+        {"qr", {Word::Align, static_cast<char32_t>(Alignment::Right)}},
+        {"qj", {Word::Align, static_cast<char32_t>(Alignment::Justify)}},
+        {"li", {Word::LeftIndent}}, {"ri", {Word::RightIndent}}, {"fi", {Word::FirstIndent}},
+        {"sb", {Word::SpaceBefore}}, {"sa", {Word::SpaceAfter}}, {"sl", {Word::LineSpacing}},
+        {"slmult", {Word::LineMultiple}}, {"tx", {Word::TabPosition}},
+        {"tqr", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Right)}},
+        {"tqc", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Center)}},
+        {"tqdec", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Decimal)}},
+        {"pagebb", {Word::PageBreakBefore}}, {"intbl", {Word::InTable}},
+        {"paperw", {Word::PageSize, 0}}, {"pgwsxn", {Word::PageSize, 0}},
+        {"paperh", {Word::PageSize, 1}}, {"pghsxn", {Word::PageSize, 1}},
+        {"margl", {Word::PageSize, 2}}, {"marglsxn", {Word::PageSize, 2}},
+        {"margr", {Word::PageSize, 3}}, {"margrsxn", {Word::PageSize, 3}},
+        {"margt", {Word::PageSize, 4}}, {"margtsxn", {Word::PageSize, 4}},
+        {"margb", {Word::PageSize, 5}}, {"margbsxn", {Word::PageSize, 5}},
+        {"deftab", {Word::DefaultTab}},
+        {"trowd", {Word::RowDefaults}}, {"trleft", {Word::RowLeft}}, {"trgaph", {Word::RowGap}},
+        {"cellx", {Word::CellEdge}}, {"clbrdrt", {Word::CellBorder, 0}}, {"clbrdrl", {Word::CellBorder, 1}},
+        {"clbrdrb", {Word::CellBorder, 2}}, {"clbrdrr", {Word::CellBorder, 3}},
+        {"brdrt", {Word::OtherBorder}}, {"brdrl", {Word::OtherBorder}}, {"brdrb", {Word::OtherBorder}},
+        {"brdrr", {Word::OtherBorder}}, {"box", {Word::OtherBorder}}, {"trbrdrt", {Word::OtherBorder}},
+        {"trbrdrl", {Word::OtherBorder}}, {"trbrdrb", {Word::OtherBorder}}, {"trbrdrr", {Word::OtherBorder}},
+        {"trbrdrh", {Word::OtherBorder}}, {"trbrdrv", {Word::OtherBorder}},
+        {"brdrs", {Word::BorderLine}}, {"brdrth", {Word::BorderLine}}, {"brdrsh", {Word::BorderLine}},
+        {"brdrdb", {Word::BorderLine}}, {"brdrdot", {Word::BorderLine}}, {"brdrdash", {Word::BorderLine}},
+        {"brdrhair", {Word::BorderLine}}, {"brdrnone", {Word::BorderNone}}, {"brdrnil", {Word::BorderNone}},
+        {"brdrw", {Word::BorderWidth}}, {"brdrcf", {Word::BorderColor}},
+        {"clpadl", {Word::CellPadding}}, {"clpadr", {Word::CellPadding}}, {"clpadt", {Word::CellPadding}},
+        {"clpadb", {Word::CellPadding}},
+        {"pict", {Word::Pict}}, {"pngblip", {Word::PictType, 1}}, {"jpegblip", {Word::PictType, 2}},
+        {"picwgoal", {Word::PictSize, 0}}, {"pichgoal", {Word::PictSize, 1}}, {"picscalex", {Word::PictSize, 2}},
+        {"picscaley", {Word::PictSize, 3}}, {"picw", {Word::PictSize, 4}}, {"pich", {Word::PictSize, 5}},
+        {"shppict", {Word::ShapePicture}},
         // Destinations that hold no document text.
-        {"colortbl", {Word::Skip}}, {"stylesheet", {Word::Skip}}, {"info", {Word::Skip}},
-        {"pict", {Word::Skip}}, {"nonshppict", {Word::Skip}}, {"shprslt", {Word::Skip}}, {"do", {Word::Skip}},
+        {"stylesheet", {Word::Skip}}, {"info", {Word::Skip}},
+        {"nonshppict", {Word::Skip}}, {"shprslt", {Word::Skip}}, {"do", {Word::Skip}},
         {"header", {Word::Skip}}, {"headerl", {Word::Skip}}, {"headerr", {Word::Skip}}, {"headerf", {Word::Skip}},
         {"footer", {Word::Skip}}, {"footerl", {Word::Skip}}, {"footerr", {Word::Skip}}, {"footerf", {Word::Skip}},
         {"footnote", {Word::Skip}}, {"annotation", {Word::Skip}}, {"atnid", {Word::Skip}},
@@ -83,24 +158,46 @@ const std::unordered_map<std::string_view, WordInfo>& KnownWords() {
 struct FontInfo {
     unsigned charsetCodePage = 0;  // from \fcharset; 0: the document's code page
     unsigned codePage = 0;         // from \cpg, which wins over the character set
+    int index = -1;                // its entry in the document's font list
 };
 
 // What a group carries and its nested groups inherit.
 struct GroupState {
     bool skip = false;            // the group's text is not document text
-    bool fontTable = false;       // \f and \fcharset define fonts here
+    bool fontTable = false;       // \f and \fcharset define fonts here, text names them
+    bool colorTable = false;      // \red \green \blue and ";" define colours here
+    bool pict = false;            // text here is a picture's hexadecimal data
     bool isObject = false;        // this group is an \object
     bool parentIsObject = false;  // an \result here is the object's visible text
     int ucSkip = 1;               // fallback characters after \uN
     int font = -1;                // current font; -1 for the document's default font
     int definedFont = -1;         // font being defined in the font table
+    CharFormat chars;             // `font` is resolved when text is added
+    ParagraphFormat paragraph;
 };
+
+// A cell as the row definition gives it.
+struct CellDefinition {
+    int rightEdge = 0;
+    std::array<BorderLine, 4> borders;  // top, left, bottom, right
+    int padding = 0;
+};
+
+struct PictureInProgress {
+    std::size_t depth = 0;  // group depth of the \pict; 0: none being read
+    int type = 0;           // 1 PNG, 2 JPEG, 0 a format that is not shown
+    std::string bytes;
+    int nibble = -1;        // the high half of a byte whose low half has not come yet
+    std::array<int32_t, 6> size{0, 0, 100, 100, 0, 0};  // goal w, h, scale x, y, w, h in pixels
+};
+
+int32_t ClampLength(int32_t value) { return std::clamp(value, -kMaxLength, kMaxLength); }
 
 class Parser {
 public:
     explicit Parser(std::string_view rtf) : in_(rtf) {}
 
-    std::vector<std::string> Run() {
+    FormattedDocument Run() {
         while (pos_ < in_.size() && !ended_) {
             const auto c = static_cast<uint8_t>(in_[pos_++]);
             switch (c) {
@@ -112,9 +209,8 @@ public:
                 default: TextByte(c); break;
             }
         }
-        FlushSurrogate();
-        if (!line_.empty()) lines_.push_back(std::move(line_));
-        return std::move(lines_);
+        Finish();
+        return std::move(doc_);
     }
 
 private:
@@ -126,13 +222,14 @@ private:
             if (overflowDepth_++ == 0) {
                 overflow_ = stack_.back();
                 overflow_.skip = true;
+                overflow_.fontTable = overflow_.colorTable = overflow_.pict = false;
             }
             return;
         }
         GroupState child = stack_.empty() ? GroupState{} : stack_.back();
         child.parentIsObject = child.isObject;
         child.isObject = false;
-        stack_.push_back(child);
+        stack_.push_back(std::move(child));
     }
 
     void CloseGroup() {
@@ -141,6 +238,7 @@ private:
             --overflowDepth_;
             return;
         }
+        if (picture_.depth != 0 && picture_.depth == stack_.size()) EndPicture();
         if (!stack_.empty()) stack_.pop_back();
         if (stack_.empty()) ended_ = true;  // the document's outer group is closed
     }
@@ -153,13 +251,21 @@ private:
     }
 
     void TextByte(uint8_t c) {
+        if (State().pict) {
+            PictureByte(c);
+            return;
+        }
         if (DropFallback()) return;
+        if (State().colorTable && c == ';') {
+            EndColor();
+            return;
+        }
         DecodedByte(c);
     }
 
     // A byte of text in the current code page.
     void DecodedByte(uint8_t c) {
-        if (State().skip) return;
+        if (State().skip && !State().fontTable) return;
         if (c < 0x80) {
             Emit(c);
             return;
@@ -174,7 +280,8 @@ private:
     }
 
     unsigned CurrentCodePage() {
-        const int font = State().font >= 0 ? State().font : defaultFont_;
+        GroupState& st = State();
+        const int font = st.fontTable ? st.definedFont : st.font >= 0 ? st.font : defaultFont_;
         const auto it = fonts_.find(font);
         if (it != fonts_.end()) {
             if (it->second.codePage != 0) return it->second.codePage;
@@ -184,12 +291,19 @@ private:
     }
 
     void Emit(char32_t cp) {
-        if (State().skip) return;
+        GroupState& st = State();
+        if (st.fontTable) {
+            FontNameChar(cp);
+            return;
+        }
+        if (st.skip) return;
         if (cp < 0x20 && cp != U'\t') return;  // control characters (\u10, \u0) carry no text
         if (highSurrogate_ != 0) {
             if (cp >= 0xDC00 && cp <= 0xDFFF) {
-                AppendUtf8(line_, 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (cp - 0xDC00));
+                std::string ch;
+                AppendUtf8(ch, 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (cp - 0xDC00));
                 highSurrogate_ = 0;
+                AppendText(ch);
                 return;
             }
             FlushSurrogate();
@@ -198,21 +312,208 @@ private:
             highSurrogate_ = cp;  // joined with the low half that should follow
             return;
         }
-        AppendUtf8(line_, cp);  // a lone low surrogate becomes U+FFFD there
+        std::string ch;
+        AppendUtf8(ch, cp);  // a lone low surrogate becomes U+FFFD there
+        AppendText(ch);
     }
 
     void FlushSurrogate() {
         if (highSurrogate_ == 0) return;
-        AppendUtf8(line_, kReplacementCharacter);
         highSurrogate_ = 0;
+        std::string ch;
+        AppendUtf8(ch, kReplacementCharacter);
+        AppendText(ch);
     }
 
-    void Break() {
+    // The character format of text added now, its font resolved to the document's list.
+    CharFormat CurrentCharFormat() {
+        const GroupState& st = State();
+        CharFormat format = st.chars;
+        const int font = st.font >= 0 ? st.font : defaultFont_;
+        const auto it = fonts_.find(font);
+        format.font = it != fonts_.end() ? it->second.index : -1;
+        return format;
+    }
+
+    void AppendText(const std::string& utf8) {
+        const CharFormat format = CurrentCharFormat();
+        std::vector<Inline>& inlines = paragraph_.inlines;
+        if (inlines.empty() || inlines.back().kind != Inline::Kind::Text || !(inlines.back().format == format)) {
+            Inline piece;
+            piece.format = format;
+            inlines.push_back(std::move(piece));
+        }
+        inlines.back().text += utf8;
+    }
+
+    // --- Paragraphs, cells and rows ---------------------------------------------------
+
+    void LineBreak() {
         if (State().skip) return;
         FlushSurrogate();
-        lines_.push_back(std::move(line_));
-        line_.clear();
+        Inline piece;
+        piece.kind = Inline::Kind::LineBreak;
+        piece.format = CurrentCharFormat();
+        paragraph_.inlines.push_back(std::move(piece));
     }
+
+    void EndParagraph(bool pageBreak) {
+        if (State().skip) return;
+        FlushSurrogate();
+        Paragraph done = TakeParagraph();
+        done.closed = true;
+        done.pageBreakAfter = pageBreak;
+        if (rowOpen_ || done.format.inTable) {
+            cell_.paragraphs.push_back(std::move(done));
+            return;
+        }
+        FlushCellAsParagraphs();
+        AddParagraphBlock(std::move(done));
+    }
+
+    Paragraph TakeParagraph() {
+        Paragraph done = std::move(paragraph_);
+        paragraph_ = Paragraph{};
+        done.format = State().paragraph;
+        return done;
+    }
+
+    void AddParagraphBlock(Paragraph paragraph) {
+        Block block;
+        block.paragraph = std::move(paragraph);
+        doc_.blocks.push_back(std::move(block));
+        lastBlockIsTable_ = false;
+    }
+
+    // Table paragraphs that no cell mark followed are ordinary paragraphs after all.
+    void FlushCellAsParagraphs() {
+        for (Paragraph& p : cell_.paragraphs) AddParagraphBlock(std::move(p));
+        cell_ = TableCell{};
+    }
+
+    void EndCell() {
+        if (State().skip) return;
+        FlushSurrogate();
+        cell_.paragraphs.push_back(TakeParagraph());
+        cell_.closed = true;
+        row_.cells.push_back(std::move(cell_));
+        cell_ = TableCell{};
+        rowOpen_ = true;
+    }
+
+    void EndRow(bool closed) {
+        FlushSurrogate();
+        // Text after the last cell mark stays in the row as a cell of its own.
+        if (!paragraph_.inlines.empty() || !cell_.paragraphs.empty()) {
+            cell_.paragraphs.push_back(TakeParagraph());
+            row_.cells.push_back(std::move(cell_));
+        }
+        cell_ = TableCell{};
+        paragraph_ = Paragraph{};
+        row_.closed = closed;
+        row_.leftEdge = rowLeft_;
+        for (std::size_t i = 0; i < row_.cells.size() && i < cellDefinitions_.size(); ++i) {
+            TableCell& cell = row_.cells[i];
+            const CellDefinition& def = cellDefinitions_[i];
+            cell.rightEdge = def.rightEdge;
+            cell.top = def.borders[0];
+            cell.left = def.borders[1];
+            cell.bottom = def.borders[2];
+            cell.right = def.borders[3];
+            cell.padding = def.padding;
+        }
+        if (!lastBlockIsTable_) {
+            Block block;
+            block.isTable = true;
+            doc_.blocks.push_back(std::move(block));
+            lastBlockIsTable_ = true;
+        }
+        doc_.blocks.back().rows.push_back(std::move(row_));
+        row_ = TableRow{};
+        rowOpen_ = false;
+    }
+
+    void Finish() {
+        FlushSurrogate();
+        if (rowOpen_) {
+            EndRow(false);
+            return;
+        }
+        FlushCellAsParagraphs();
+        if (!paragraph_.inlines.empty()) AddParagraphBlock(TakeParagraph());
+    }
+
+    // --- Font and colour tables --------------------------------------------------------
+
+    FontInfo& DefinedFont(int number) {
+        FontInfo& info = fonts_[number];
+        if (info.index < 0) {
+            info.index = static_cast<int>(doc_.fonts.size());
+            doc_.fonts.emplace_back();
+        }
+        return info;
+    }
+
+    void FontNameChar(char32_t cp) {
+        const int number = State().definedFont;
+        if (number < 0 || cp < 0x20) return;
+        if (cp == U';') {
+            FontEntry& entry = doc_.fonts[static_cast<std::size_t>(DefinedFont(number).index)];
+            if (entry.name.empty()) entry.name = fontName_;
+            fontName_.clear();
+            return;
+        }
+        if (fontName_.size() < kMaxFontNameLength) AppendUtf8(fontName_, cp);
+    }
+
+    void EndColor() {
+        colors_.push_back(Color{colorSet_, colorValue_});
+        colorSet_ = false;
+        colorValue_ = 0;
+    }
+
+    Color ColorAt(int32_t index) const {
+        if (index < 0 || static_cast<std::size_t>(index) >= colors_.size()) return {};
+        return colors_[static_cast<std::size_t>(index)];
+    }
+
+    // --- Pictures ------------------------------------------------------------------------
+
+    void PictureByte(uint8_t c) {
+        const int v = HexValue(static_cast<char>(c));
+        if (v < 0) return;
+        if (picture_.nibble < 0) {
+            picture_.nibble = v;
+            return;
+        }
+        picture_.bytes.push_back(static_cast<char>(picture_.nibble * 16 + v));
+        picture_.nibble = -1;
+    }
+
+    void EndPicture() {
+        PictureInProgress done = std::move(picture_);
+        picture_ = PictureInProgress{};
+        if (done.type == 0 || done.bytes.empty()) return;
+        // The size it is shown at: the goal size, else the pixels at 96 per inch, scaled.
+        const auto shown = [&](int goal, int pixels, int scale) {
+            const int64_t base = goal > 0 ? goal : static_cast<int64_t>(std::max(0, pixels)) * 15;
+            return static_cast<int>(std::min<int64_t>(kMaxLength, base * std::clamp(scale, 1, 1000) / 100));
+        };
+        Picture picture;
+        picture.type = done.type == 1 ? Picture::Type::Png : Picture::Type::Jpeg;
+        picture.bytes = std::move(done.bytes);
+        picture.width = shown(done.size[0], done.size[4], done.size[2]);
+        picture.height = shown(done.size[1], done.size[5], done.size[3]);
+        Inline piece;
+        piece.kind = Inline::Kind::Picture;
+        piece.picture = doc_.pictures.size();
+        doc_.pictures.push_back(std::move(picture));
+        // The picture's group is still on the stack; its format is that of the text around.
+        piece.format = CurrentCharFormat();
+        paragraph_.inlines.push_back(std::move(piece));
+    }
+
+    // --- Control words ---------------------------------------------------------------------
 
     void ControlSequence() {
         if (pos_ >= in_.size()) return;  // a lone backslash at the end
@@ -237,14 +538,16 @@ private:
                 ++digits;
                 ++pos_;
             }
-            if (DropFallback() || digits != 2) return;
+            if (DropFallback() || digits != 2 || State().pict) return;
             DecodedByte(static_cast<uint8_t>(value));
             return;
         }
         if (c == '*') {
-            // An ignorable destination: its content is never text of ours.
-            State().skip = true;
-            State().isObject = false;
+            // An ignorable destination: its content is never text of ours, unless it is
+            // one we know (a picture in \shppict).
+            GroupState& st = State();
+            st.skip = true;
+            st.isObject = st.fontTable = st.colorTable = st.pict = false;
             return;
         }
         if (DropFallback()) return;
@@ -255,7 +558,7 @@ private:
             case '~': Emit(0x00A0); break;  // non-breaking space
             case '_': Emit(0x2011); break;  // non-breaking hyphen
             case '\r':
-            case '\n': Break(); break;      // a backslash before a line end is \par
+            case '\n': EndParagraph(false); break;  // a backslash before a line end is \par
             default: break;                 // \- \: \| and the unknown
         }
     }
@@ -298,8 +601,10 @@ private:
         const WordInfo info = it->second;
         if (info.kind == Word::Binary) {
             // Raw bytes follow; they are data, never text or syntax.
-            const std::size_t count = hasParam && param > 0 ? static_cast<std::size_t>(param) : 0;
-            pos_ += std::min(count, in_.size() - pos_);
+            const std::size_t count = std::min(hasParam && param > 0 ? static_cast<std::size_t>(param) : 0,
+                                               in_.size() - pos_);
+            if (State().pict) picture_.bytes.append(in_.substr(pos_, count));
+            pos_ += count;
             DropFallback();
             return;
         }
@@ -309,14 +614,19 @@ private:
 
     void Apply(const WordInfo& info, bool hasParam, int32_t param) {
         GroupState& st = State();
+        // A switch without a parameter, or with one other than 0, turns its property on.
+        const bool on = !hasParam || param != 0;
         switch (info.kind) {
-            case Word::Break: Break(); break;
-            case Word::Tab: Emit(U'\t'); break;
+            case Word::Par:
+            case Word::Sect: EndParagraph(false); return;
+            case Word::Page: EndParagraph(true); return;
+            case Word::Line: LineBreak(); return;
+            case Word::Tab: Emit(U'\t'); return;
+            case Word::Cell: EndCell(); return;
             case Word::Row:
-                if (!st.skip && !line_.empty() && line_.back() == '\t') line_.pop_back();
-                Break();
-                break;
-            case Word::Char: Emit(info.ch); break;
+                if (!st.skip) EndRow(true);
+                return;
+            case Word::Char: Emit(info.value); return;
             case Word::Unicode:
                 if (hasParam) {
                     // Negative values are the upper half of the 16-bit range.
@@ -324,44 +634,173 @@ private:
                     Emit(unit >= 0 && unit <= 0xFFFF ? static_cast<char32_t>(unit) : kReplacementCharacter);
                 }
                 pendingSkip_ = st.ucSkip;
-                break;
-            case Word::UnicodeSkip: st.ucSkip = hasParam ? std::max(0, param) : 1; break;
-            case Word::Binary: break;
+                return;
+            case Word::UnicodeSkip: st.ucSkip = hasParam ? std::max(0, param) : 1; return;
+            case Word::Binary: return;
             case Word::DocCodePage:
                 if (hasParam && param > 0) documentCodePage_ = static_cast<unsigned>(param);
-                break;
-            case Word::Ansi: documentCodePage_ = kWesternCodePage; break;
-            case Word::Mac: documentCodePage_ = 10000; break;
-            case Word::Pc: documentCodePage_ = 437; break;
-            case Word::Pca: documentCodePage_ = 850; break;
-            case Word::DefaultFont: defaultFont_ = param; break;
+                return;
+            case Word::Ansi: documentCodePage_ = kWesternCodePage; return;
+            case Word::Mac: documentCodePage_ = 10000; return;
+            case Word::Pc: documentCodePage_ = 437; return;
+            case Word::Pca: documentCodePage_ = 850; return;
+            case Word::DefaultFont: defaultFont_ = param; return;
             case Word::Font:
-                if (st.fontTable) st.definedFont = param;
-                else st.font = param;
-                break;
+                if (st.fontTable) {
+                    st.definedFont = param;
+                    fontName_.clear();
+                    DefinedFont(param);
+                } else {
+                    st.font = param;
+                }
+                return;
             case Word::FontCharset:
-                if (st.fontTable && st.definedFont >= 0) fonts_[st.definedFont].charsetCodePage = CharsetCodePage(param);
-                break;
+                if (st.fontTable && st.definedFont >= 0) DefinedFont(st.definedFont).charsetCodePage = CharsetCodePage(param);
+                return;
             case Word::FontCodePage:
                 if (st.fontTable && st.definedFont >= 0 && param > 0)
-                    fonts_[st.definedFont].codePage = static_cast<unsigned>(param);
-                break;
-            case Word::Plain: st.font = -1; break;
+                    DefinedFont(st.definedFont).codePage = static_cast<unsigned>(param);
+                return;
+            case Word::FontFamily:
+                if (st.fontTable && st.definedFont >= 0)
+                    doc_.fonts[static_cast<std::size_t>(DefinedFont(st.definedFont).index)].kind =
+                        static_cast<FontKind>(info.value);
+                return;
+            case Word::Plain:
+                st.font = -1;
+                st.chars = CharFormat{};
+                return;
             case Word::FontTable:
                 st.fontTable = true;
                 st.skip = true;
-                break;
+                return;
+            case Word::ColorTable:
+                st.colorTable = true;
+                st.skip = true;
+                colors_.clear();
+                return;
+            case Word::ColorPart:
+                if (st.colorTable) {
+                    colorValue_ |= static_cast<uint32_t>(std::clamp(param, 0, 255)) << info.value;
+                    colorSet_ = true;
+                }
+                return;
             case Word::Object:
                 st.skip = true;
                 st.isObject = true;
-                break;
+                return;
             case Word::Result:
                 if (st.parentIsObject) st.skip = false;
-                break;
+                return;
             case Word::Skip:
                 st.skip = true;
-                st.isObject = false;
+                st.isObject = st.fontTable = st.colorTable = st.pict = false;
+                return;
+            case Word::ShapePicture:
+                // A picture wrapped as an ignorable destination: shown when its group is.
+                st.skip = stack_.size() >= 2 && overflowDepth_ == 0 ? stack_[stack_.size() - 2].skip : true;
+                return;
+            case Word::Pict:
+                if (st.skip || picture_.depth != 0 || overflowDepth_ > 0) {
+                    st.skip = true;
+                    return;
+                }
+                st.skip = true;
+                st.pict = true;
+                picture_.depth = stack_.size();
+                return;
+            case Word::PictType:
+                if (st.pict) picture_.type = static_cast<int>(info.value);
+                return;
+            case Word::PictSize:
+                if (st.pict) picture_.size[info.value] = std::clamp(param, 0, kMaxLength);
+                return;
+            default: break;
+        }
+        if (st.skip) return;  // formatting inside a destination that is not shown
+        ApplyFormatting(info, hasParam, param, on);
+    }
+
+    void ApplyFormatting(const WordInfo& info, bool hasParam, int32_t param, bool on) {
+        GroupState& st = State();
+        ParagraphFormat& para = st.paragraph;
+        const int32_t length = ClampLength(param);
+        switch (info.kind) {
+            case Word::Bold: st.chars.bold = on; break;
+            case Word::Italic: st.chars.italic = on; break;
+            case Word::Underline: st.chars.underline = on; break;
+            case Word::UnderlineNone: st.chars.underline = false; break;
+            case Word::Strike: st.chars.strike = on; break;
+            case Word::FontSize: st.chars.halfPoints = hasParam && param > 0 ? std::min(param, 3276) : 24; break;
+            case Word::ForeColor: st.chars.color = ColorAt(param); break;
+            case Word::ParagraphDefault: para = ParagraphFormat{}; break;
+            case Word::Align: para.alignment = static_cast<Alignment>(info.value); break;
+            case Word::LeftIndent: para.leftIndent = length; break;
+            case Word::RightIndent: para.rightIndent = length; break;
+            case Word::FirstIndent: para.firstLineIndent = length; break;
+            case Word::SpaceBefore: para.spaceBefore = std::max(0, length); break;
+            case Word::SpaceAfter: para.spaceAfter = std::max(0, length); break;
+            case Word::LineSpacing: para.lineSpacing = length; break;
+            case Word::LineMultiple: para.lineMultiple = on; break;
+            case Word::TabPosition:
+                if (para.tabs.size() < kMaxTabStops && length > 0) para.tabs.push_back({length, tabKind_});
+                tabKind_ = TabStop::Kind::Left;
                 break;
+            case Word::TabKind: tabKind_ = static_cast<TabStop::Kind>(info.value); break;
+            case Word::PageBreakBefore: para.pageBreakBefore = on; break;
+            case Word::InTable: para.inTable = true; break;
+            case Word::PageSize: {
+                PageSetup& page = doc_.page;
+                if (length <= 0 && info.value < 2) break;
+                const int value = std::max(0, length);
+                switch (info.value) {
+                    case 0: page.width = value; break;
+                    case 1: page.height = value; break;
+                    case 2: page.marginLeft = value; break;
+                    case 3: page.marginRight = value; break;
+                    case 4: page.marginTop = value; break;
+                    default: page.marginBottom = value; break;
+                }
+                break;
+            }
+            case Word::DefaultTab:
+                if (length > 0) doc_.defaultTab = length;
+                break;
+            case Word::RowDefaults:
+                cellDefinitions_.clear();
+                nextCell_ = CellDefinition{};
+                rowLeft_ = 0;
+                border_ = nullptr;
+                break;
+            case Word::RowLeft: rowLeft_ = length; break;
+            case Word::RowGap: nextCell_.padding = std::max(0, length); break;
+            case Word::CellEdge:
+                if (cellDefinitions_.size() < kMaxCellDefinitions) {
+                    nextCell_.rightEdge = length;
+                    cellDefinitions_.push_back(nextCell_);
+                }
+                nextCell_.borders = {};
+                border_ = nullptr;
+                break;
+            case Word::CellBorder:
+                border_ = &nextCell_.borders[info.value];
+                *border_ = BorderLine{};
+                break;
+            case Word::OtherBorder: border_ = nullptr; break;
+            case Word::BorderLine:
+                if (border_ && border_->width == 0) border_->width = 15;  // a thin line until \brdrw says
+                break;
+            case Word::BorderNone:
+                if (border_) *border_ = BorderLine{};
+                break;
+            case Word::BorderWidth:
+                if (border_) border_->width = std::clamp(length, 1, 1440);
+                break;
+            case Word::BorderColor:
+                if (border_) border_->color = ColorAt(param);
+                break;
+            case Word::CellPadding: nextCell_.padding = std::clamp(length, 0, 1440); break;
+            default: break;
         }
     }
 
@@ -376,15 +815,34 @@ private:
     int defaultFont_ = -1;
     int pendingSkip_ = 0;
     char32_t highSurrogate_ = 0;
-    std::vector<std::string> lines_;
-    std::string line_;
+
+    FormattedDocument doc_;
+    Paragraph paragraph_;        // the paragraph being read
+    TableCell cell_;             // table paragraphs read since the last cell mark
+    TableRow row_;               // cells read since the last row mark
+    bool rowOpen_ = false;       // a cell mark came since the last row mark
+    bool lastBlockIsTable_ = false;
+    std::string fontName_;
+    std::vector<Color> colors_;
+    bool colorSet_ = false;
+    uint32_t colorValue_ = 0;
+    TabStop::Kind tabKind_ = TabStop::Kind::Left;
+    std::vector<CellDefinition> cellDefinitions_;
+    CellDefinition nextCell_;
+    BorderLine* border_ = nullptr;  // the cell border that \brdr words describe now
+    int rowLeft_ = 0;
+    PictureInProgress picture_;
 };
 
 }  // namespace
 
-std::vector<std::string> RtfToLines(std::string_view rtf) {
+FormattedDocument ReadRtf(std::string_view rtf) {
     if (rtf.substr(0, 5) != "{\\rtf") throw RtfLoadError("The content is not a rich-text document.");
-    return Parser(rtf).Run();
+    FormattedDocument document = Parser(rtf).Run();
+    SettleLastLine(document);
+    return document;
 }
+
+std::vector<std::string> RtfToLines(std::string_view rtf) { return PlainLines(ReadRtf(rtf)); }
 
 }  // namespace qel

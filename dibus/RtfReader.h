@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "FormattedText.h"
+
 namespace qel {
 
 // A rich-text file that cannot be opened or read, or content that is not rich text.
@@ -12,13 +14,18 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The plain text of an RTF document as its paragraphs (UTF-8, no line ends). Throws
-// RtfLoadError unless the text begins with "{\rtf". Any other malformed content is read
-// as far as it makes sense, in time linear in its length and with bounded nesting.
+// An RTF document with its formatting. Throws RtfLoadError unless the text begins with
+// "{\rtf". Any other malformed content is read as far as it makes sense, in time linear in
+// its length and with bounded nesting. What it cannot show (pictures other than PNG and
+// JPEG, fields' instructions, footnotes, headers...) is left out with the text around kept.
+FormattedDocument ReadRtf(std::string_view rtf);
+
+// The plain text of an RTF document as its paragraphs (UTF-8, no line ends): the plain
+// lines of ReadRtf.
 std::vector<std::string> RtfToLines(std::string_view rtf);
 
-// The report's document: a list of lines, loaded from a rich-text file, taken out and put
-// back as plain text.
+// The report's document: loaded from a rich-text file with its formatting, its text taken
+// out and put back as plain text, or its text replaced in place keeping the formatting.
 class RichTextDocument {
 public:
     // Replaces the content with the text of the file. Throws RtfLoadError
@@ -34,10 +41,16 @@ public:
     // very end does not start another line.
     void SetText(std::string_view text);
 
-    const std::vector<std::string>& Lines() const { return lines_; }
+    // Replaces every occurrence of the pattern (exact match) by the replacement, keeping
+    // the formatting of the text around and giving the replacement the format of the text
+    // it stands in (see ReplaceInDocument).
+    void Replace(std::string_view pattern, std::string_view replacement);
+
+    std::vector<std::string> Lines() const { return PlainLines(document_); }
+    const FormattedDocument& Formatted() const { return document_; }
 
 private:
-    std::vector<std::string> lines_;
+    FormattedDocument document_;
 };
 
 }  // namespace qel

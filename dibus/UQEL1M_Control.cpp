@@ -28,9 +28,6 @@ bool PrintRequested = false;
 
 namespace {
 
-constexpr int kReportFontPoints = 12;
-constexpr qreal kReportTabStop = 160;
-
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 // Sets a program-wide flag for a scope and clears it however the scope is left.
@@ -73,12 +70,6 @@ TQEL1M_Control::TQEL1M_Control(Qel1mHost& host)
     setFixedSize(245, 123);
     move(kQel1mWindowLeft, kQel1mWindowTop);
     RichEdit.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Заголовок"));
-    // The report loses the template's formatting on its way through plain text: print it in
-    // a readable face with tab stops wide enough for a column of captions.
-    RichEdit.setDefaultFont(QFont(QStringLiteral("Times New Roman"), kReportFontPoints));
-    QTextOption textOption = RichEdit.defaultTextOption();
-    textOption.setTabStopDistance(kReportTabStop);
-    RichEdit.setDefaultTextOption(textOption);
 
     // The desktop's icons where it has them, else the style's own.
     ui_->BtnClear->setIcon(QIcon::fromTheme(QStringLiteral("edit-clear"), style()->standardIcon(QStyle::SP_DialogResetButton)));

@@ -2,6 +2,7 @@
 add_library(qel_dibus STATIC
   ${CMAKE_CURRENT_LIST_DIR}/DiBusModTransport.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Exchange.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FormattedText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/numFormats.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReportText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RichTextDocument.cpp

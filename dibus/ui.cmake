@@ -6,6 +6,8 @@ add_library(qel_dibus_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mConnections.h
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mRecord.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Qel1mRecord.h
+  ${CMAKE_CURRENT_LIST_DIR}/ReportDocument.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReportDocument.h
   ${CMAKE_CURRENT_LIST_DIR}/ReportFill.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReportFill.h
   ${CMAKE_CURRENT_LIST_DIR}/ReportPrinter.cpp

@@ -1,5 +1,7 @@
 // Random, truncated and mutated rich text: the reader must always end, never crash, and
-// give lines of well-formed UTF-8 without line ends that survive the plain-text round trip.
+// give lines of well-formed UTF-8 without line ends that survive the plain-text round trip;
+// filling in placeholders inside the formatted document gives the same lines as filling
+// them in through the plain text.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ReportText.h"
 #include "RtfReader.h"
 #include "TestFiles.h"
 #include "Utf8.h"
@@ -42,6 +45,17 @@ bool WellFormed(const std::vector<std::string>& lines) {
     const std::string text = doc.GetText();
     doc.SetText(text);
     if (doc.Lines() != lines) return ::testing::AssertionFailure() << "text round trip changed the lines";
+
+    // Values with line ends and placeholders of their own, as in the report's five steps.
+    static const std::pair<const char*, const char*> kSteps[] = {
+        {"$<name>", "N\r$<dose>$<name>"}, {"$<number>", ""}, {"$<time>", "\n12:00\r\n"}, {"$<dose>", "1,5\r"}};
+    RichTextDocument formatted;
+    formatted.LoadFromRtf(input);
+    for (const auto& [placeholder, value] : kSteps) {
+        formatted.Replace(placeholder, value);
+        doc.SetText(ReplaceText(doc.GetText(), placeholder, value, ReplaceAll));
+    }
+    if (formatted.Lines() != doc.Lines()) return ::testing::AssertionFailure() << "formatted fill-in differs";
     return ::testing::AssertionSuccess();
 }
 
@@ -56,7 +70,13 @@ std::vector<std::string> Corpus() {
 const char* const kTokens[] = {"{", "}", "\\", "\\'", "\\'e", "\\u-", "\\u65", "\\uc2", "\\uc0", "\\bin",
                                "\\bin3 ", "\\par", "\\*", "\\fonttbl", "\\f1", "\\fcharset204", "\\object",
                                "\\result", "\\pict", "\\cell", "\\row", "\\ansicpg1251", "\\cpg", "\\'ff",
-                               "\\u-10179", "\\u-8704", "-", "9999999999", " ", "\r\n", "\t", "\xCF", "\x00"};
+                               "\\u-10179", "\\u-8704", "-", "9999999999", " ", "\r\n", "\t", "\xCF", "\x00",
+                               // Formatting, tables and pictures.
+                               "\\b", "\\i0", "\\fs30", "\\cf1", "\\colortbl;\\red9;", "\\qc", "\\li-99", "\\tx500",
+                               "\\tqr", "\\pard", "\\plain", "\\intbl", "\\trowd", "\\cellx1000", "\\clbrdrt",
+                               "\\brdrs", "\\brdrw20", "\\line", "\\page", "\\pagebb", "\\paperw5000", "\\margl99",
+                               "\\pngblip", "\\jpegblip", "\\picwgoal99", "\\*\\shppict", "89504e47", "$<", "name>",
+                               "$<name>", "$<dose>", "dose>"};
 
 std::string RandomToken(std::mt19937& rng) {
     const std::size_t n = sizeof kTokens / sizeof kTokens[0];
@@ -105,6 +125,27 @@ TEST(RtfFuzz, MutatedCorpus) {
     }
     // Linear reading: thousands of small documents take well under the test's limit.
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+}
+
+// The office suite's templates (tables, pictures, many formatting words) cut and mutated:
+// fewer cases, as each file is large.
+TEST(RtfFuzz, MutatedOfficeTemplates) {
+    std::vector<std::string> corpus;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(QEL_DIBUS_RTF_DIR) + "/office"))
+        if (entry.path().extension() == ".rtf") corpus.push_back(test::ReadBytes(entry.path().string()));
+    ASSERT_EQ(corpus.size(), 3u);
+    std::mt19937 rng(15);
+    for (int i = 0; i < 150; ++i) {
+        std::string input = corpus[static_cast<std::size_t>(i) % corpus.size()];
+        if (i % 5 == 0) input.resize(std::uniform_int_distribution<std::size_t>(0, input.size())(rng));
+        const int edits = std::uniform_int_distribution<int>(1, 20)(rng);
+        for (int k = 0; k < edits && !input.empty(); ++k) {
+            const std::size_t at = std::uniform_int_distribution<std::size_t>(0, input.size() - 1)(rng);
+            if (k % 2 == 0) input.insert(at, RandomToken(rng));
+            else input.erase(at, std::uniform_int_distribution<std::size_t>(1, 40)(rng));
+        }
+        ASSERT_TRUE(ReadsSoundly(input)) << "case " << i;
+    }
 }
 
 }  // namespace

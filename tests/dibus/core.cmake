@@ -2,6 +2,7 @@
 add_executable(dibus_tests
   ${CMAKE_CURRENT_LIST_DIR}/DiBusModTransportTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ExchangeTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/FormattedTextTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/numFormatsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ReportTextTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/RtfReaderTest.cpp

@@ -33,3 +33,16 @@ add_executable(qel1m_poll_benchmark ${CMAKE_CURRENT_LIST_DIR}/Qel1mPollBenchmark
 target_include_directories(qel1m_poll_benchmark PRIVATE ${CMAKE_SOURCE_DIR}/tests/app ${CMAKE_SOURCE_DIR}/tests/support)
 target_link_libraries(qel1m_poll_benchmark PRIVATE qel_app_ui qel_dibus_ui qel_sim)
 set_target_properties(qel1m_poll_benchmark PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+
+# The report printed with the template's formatting: the corpus printed to PDF and read
+# back with pdftotext, pdffonts, pdfimages and pdfinfo.
+add_executable(report_print_tests
+  ${CMAKE_SOURCE_DIR}/tests/app/GuiTestMain.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/ReportPrintTest.cpp
+)
+target_include_directories(report_print_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app ${CMAKE_SOURCE_DIR}/tests/support)
+target_compile_definitions(report_print_tests PRIVATE QEL_DIBUS_RTF_DIR="${CMAKE_CURRENT_LIST_DIR}/rtf")
+target_link_libraries(report_print_tests PRIVATE qel_app_ui qel_dibus_ui qel_sim GTest::gtest)
+set_target_properties(report_print_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
+gtest_discover_tests(report_print_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES TIMEOUT 300 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
