@@ -305,12 +305,13 @@ private:
             }
         format.setAlignment(Qt::AlignLeft);
         format.setLeftMargin(Px(std::max(0, rows.front().leftEdge)));
+        // A cell's edges in rich text enclose its padding; Qt's column width is the text's.
         QList<QTextLength> widths;
         int left = rows.front().leftEdge;
         bool fixed = true;
         for (const TableCell& cell : rows.front().cells) {
             if (cell.rightEdge <= left) fixed = false;
-            widths << QTextLength(QTextLength::FixedLength, Px(cell.rightEdge - left));
+            widths << QTextLength(QTextLength::FixedLength, Px(std::max(1, cell.rightEdge - left - 2 * cell.padding)));
             left = cell.rightEdge;
         }
         if (fixed && widths.size() == columns) format.setColumnWidthConstraints(widths);

@@ -239,6 +239,12 @@ QRectF FirstPageTextBox(const std::string& pdf) {
     return box;
 }
 
+// Where the printed PDFs are kept for a look by eye, when QEL_REPORT_PDF_DIR names a folder.
+void KeepForALook(const std::string& pdf, const std::string& name) {
+    const QByteArray keep = qgetenv("QEL_REPORT_PDF_DIR");
+    if (!keep.isEmpty()) fs::copy_file(pdf, fs::path(keep.toStdString()) / name, fs::copy_options::overwrite_existing);
+}
+
 struct OfficeCase {
     const char* file;
     QSizeF pageSize;  // points
@@ -262,6 +268,7 @@ TEST(ReportPrint, OfficeTemplatesKeepTheirLook) {
         const std::string pdf = dir / "office.pdf";
         fs::remove(pdf);
         PrintToPdf(FilledFormatted(kCorpus + "/" + c.file), pdf);
+        KeepForALook(pdf, fs::path(c.file).stem().string() + ".pdf");
 
         const QSizeF size = PdfPageSize(pdf);
         EXPECT_NEAR(size.width(), c.pageSize.width(), 1.0);
@@ -286,6 +293,57 @@ TEST(ReportPrint, OfficeTemplatesKeepTheirLook) {
         EXPECT_TRUE(has(true)) << ::testing::PrintToString(fonts);
         EXPECT_TRUE(has(false)) << ::testing::PrintToString(fonts);
     }
+}
+
+// The template the program ships: A4 with its margins, a bold title and regular text in
+// faces of their own, the table's text on the lines of the plain text.
+TEST(ReportPrint, ShippedTemplateIsFormatted) {
+    test::TempFolder dir;
+    const std::string pdf = dir / "report.pdf";
+    const RichTextDocument filled = FilledFormatted(QEL_REPORT_TEMPLATE);
+    const std::vector<std::string> plain = PlainRoundTrip(QEL_REPORT_TEMPLATE);
+    EXPECT_EQ(filled.Lines(), plain);
+    const QString printed = QString::fromStdString(PrintToPdf(filled, pdf));
+    KeepForALook(pdf, "report.pdf");
+    EXPECT_EQ(Printable(printed).toStdString(), Printable(plain).toStdString());
+    EXPECT_TRUE(printed.contains(QStringLiteral("Доза:")) && printed.contains(QStringLiteral("12,5")));
+    const QSizeF size = PdfPageSize(pdf);
+    EXPECT_NEAR(size.width(), 595.3, 1.0);
+    EXPECT_NEAR(size.height(), 841.9, 1.0);
+    EXPECT_EQ(PdfPages(pdf), 1);
+    const QRectF box = FirstPageTextBox(pdf);
+    EXPECT_NEAR(box.left(), 85.05, 6.0);  // 3 cm
+    EXPECT_LE(box.right(), 595.3 - 42.5 + 1.0);
+    const std::vector<std::string> fonts = PdfFonts(pdf);
+    EXPECT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const std::string& f) { return f.find("Bold") != std::string::npos; }));
+    EXPECT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const std::string& f) { return f.find("Bold") == std::string::npos; }));
+}
+
+// A template of 200 000 lines prints whole: every page, the last line on the last page.
+TEST(ReportPrint, TemplateOfTwoHundredThousandLinesPrintsWhole) {
+    std::string rtf = "{\\rtf1\\ansi\\paperw11906\\paperh16838 ";
+    for (int i = 1; i <= 200000; ++i) rtf += "line " + std::to_string(i) + "\\par\n";
+    rtf += "}";
+    RichTextDocument document;
+    document.LoadFromRtf(rtf);
+    test::TempFolder dir;
+    const std::string pdf = dir / "long.pdf";
+    const auto started = std::chrono::steady_clock::now();
+    QTextDocument surface;
+    BuildTextDocument(document.Formatted(), surface);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout()));
+    PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const int pages = PdfPages(pdf);
+    std::printf("200000 lines: %d pages in %.1f s\n", pages, seconds);
+    EXPECT_GT(pages, 3000);
+    const std::string first = Tool("pdftotext", {"-f", "1", "-l", "1", pdf, "-"});
+    EXPECT_NE(first.find("line 1\n"), std::string::npos);
+    const std::string last = Tool("pdftotext", {"-f", std::to_string(pages), "-l", std::to_string(pages), pdf, "-"});
+    EXPECT_NE(last.find("line 200000"), std::string::npos) << last;
 }
 
 }  // namespace

@@ -41,7 +41,8 @@ add_executable(report_print_tests
   ${CMAKE_CURRENT_LIST_DIR}/ReportPrintTest.cpp
 )
 target_include_directories(report_print_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app ${CMAKE_SOURCE_DIR}/tests/support)
-target_compile_definitions(report_print_tests PRIVATE QEL_DIBUS_RTF_DIR="${CMAKE_CURRENT_LIST_DIR}/rtf")
+target_compile_definitions(report_print_tests PRIVATE QEL_DIBUS_RTF_DIR="${CMAKE_CURRENT_LIST_DIR}/rtf"
+  QEL_REPORT_TEMPLATE="${CMAKE_SOURCE_DIR}/dibus/report.rtf")
 target_link_libraries(report_print_tests PRIVATE qel_app_ui qel_dibus_ui qel_sim GTest::gtest)
 set_target_properties(report_print_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 gtest_discover_tests(report_print_tests DISCOVERY_TIMEOUT 60
