@@ -135,6 +135,15 @@ public:
         : source_(source), target_(target), cursor_(&target) {}
 
     void Run() {
+        // One edit block: Qt then lays a paragraph out once, not again after every piece
+        // of text added to it (which would cost the square of the paragraph's length).
+        cursor_.beginEditBlock();
+        RunBlocks();
+        cursor_.endEditBlock();
+    }
+
+private:
+    void RunBlocks() {
         for (std::size_t i = 0; i < source_.blocks.size(); ++i) {
             const Block& block = source_.blocks[i];
             if (block.isTable) Rows(block.rows);
@@ -145,7 +154,6 @@ public:
         if (blockFree_ && (afterTable_ || source_.blocks.empty())) MarkFiller();
     }
 
-private:
     // Starts a block for the paragraph: the free block where the cursor is (the document's
     // first, or the one after a table), else a new one.
     void StartBlock(const qel::Paragraph& paragraph) {

@@ -47,3 +47,11 @@ target_link_libraries(report_print_tests PRIVATE qel_app_ui qel_dibus_ui qel_sim
 set_target_properties(report_print_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 gtest_discover_tests(report_print_tests DISCOVERY_TIMEOUT 60
   PROPERTIES TIMEOUT 300 ENVIRONMENT QT_QPA_PLATFORM=offscreen)
+
+# How the report's cost grows with the template's size (0.5 MB and 5 MB); a measurement to
+# run by hand, not a test:
+#   cmake --build build --target report_template_benchmark && build/bin/report_template_benchmark
+add_executable(report_template_benchmark ${CMAKE_CURRENT_LIST_DIR}/ReportTemplateBenchmark.cpp)
+target_compile_definitions(report_template_benchmark PRIVATE QEL_DIBUS_RTF_DIR="${CMAKE_CURRENT_LIST_DIR}/rtf")
+target_link_libraries(report_template_benchmark PRIVATE qel_dibus_ui)
+set_target_properties(report_template_benchmark PROPERTIES AUTOMOC OFF AUTOUIC OFF)
