@@ -47,18 +47,23 @@ qreal HeightInInches(const QTextDocument& document, const QSizeF& pageInches) {
     return probe->pageCount() * pageInches.height();
 }
 
-// Qt's layout scales the lengths of formats from its own resolution to the device's, all
-// but the first-line indent, which it takes in device pixels: scale that one here.
-void ScaleFirstLineIndents(QTextDocument& document, int dpi) {
+// Qt's layout scales the lengths of formats from its own resolution to the device's (fonts,
+// tab stops, tables, pictures, spacing between paragraphs), but takes a paragraph's left and
+// right indents and its first-line indent in device pixels: scale those here.
+void ScaleIndents(QTextDocument& document, int dpi) {
     const qreal factor = qreal(dpi) / qt_defaultDpiY();
     QTextCursor cursor(&document);
+    cursor.beginEditBlock();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat format = block.blockFormat();
-        if (format.textIndent() == 0) continue;
+        if (format.leftMargin() == 0 && format.rightMargin() == 0 && format.textIndent() == 0) continue;
+        format.setLeftMargin(format.leftMargin() * factor);
+        format.setRightMargin(format.rightMargin() * factor);
         format.setTextIndent(format.textIndent() * factor);
         cursor.setPosition(block.position());
         cursor.setBlockFormat(format);
     }
+    cursor.endEditBlock();
 }
 
 }  // namespace
@@ -93,7 +98,7 @@ void PrintDocument(const QTextDocument& document, QPrinter& printer, const QStri
         device = LayoutDevice(dpi);
         copy->documentLayout()->setPaintDevice(&device);
     }
-    ScaleFirstLineIndents(*copy, dpi);
+    ScaleIndents(*copy, dpi);
     const QSizeF page = areaInches * dpi;
     copy->setPageSize(page);
     const qreal scale = qreal(printerDpi) / dpi;

@@ -245,23 +245,37 @@ void KeepForALook(const std::string& pdf, const std::string& name) {
     if (!keep.isEmpty()) fs::copy_file(pdf, fs::path(keep.toStdString()) / name, fs::copy_options::overwrite_existing);
 }
 
+// Where a word begins on the first page (pdftotext -bbox), in points from the left edge.
+qreal WordLeft(const std::string& pdf, const QString& text) {
+    const QString html = QString::fromStdString(Tool("pdftotext", {"-bbox", "-f", "1", "-l", "1", pdf, "-"}));
+    const QRegularExpression word(QStringLiteral("<word xMin=\"([0-9.]+)\"[^>]*>") + QRegularExpression::escape(text) +
+                                  QStringLiteral("</word>"));
+    const QRegularExpressionMatch m = word.match(html);
+    return m.hasMatch() ? m.captured(1).toDouble() : -1;
+}
+
 struct OfficeCase {
     const char* file;
     QSizeF pageSize;  // points
     qreal marginLeft, marginTop, marginRight;
     int pictures;
     int pages;
+    const char* indentedWord;  // the first word of an indented paragraph, and where it begins
+    qreal indentedAt;
 };
 
 TEST(ReportPrint, OfficeTemplatesKeepTheirLook) {
     test::TempFolder dir;
     const OfficeCase cases[] = {
         // A4, margins 3 cm left, 2 cm top, 1.5 cm right; a PNG letterhead.
-        {"office/office-report-ru.rtf", {595.3, 841.9}, 85.05, 56.7, 42.5, 1, 1},
+        // The justified paragraph's first line is indented 1.25 cm.
+        {"office/office-report-ru.rtf", {595.3, 841.9}, 85.05, 56.7, 42.5, 1, 1, "Исследование", 85.05 + 35.4},
         // 21 x 14.8 cm, margins 2.5 cm left and right, 1 cm top; a JPEG and a page break.
-        {"office/office-letter-a5.rtf", {595.3, 419.55}, 70.85, 28.35, 70.85, 1, 2},
+        // The "Device:" paragraph is indented 2 cm.
+        {"office/office-letter-a5.rtf", {595.3, 419.55}, 70.85, 28.35, 70.85, 1, 2, "Device:", 70.85 + 56.7},
         // US Letter, margins 1 inch left and right, 0.75 inch top; no picture.
-        {"office/office-form-letter.rtf", {612, 792}, 72, 54, 72, 0, 1},
+        // The signature line is indented 2 cm.
+        {"office/office-form-letter.rtf", {612, 792}, 72, 54, 72, 0, 1, "Подпись:", 72 + 56.7},
     };
     for (const OfficeCase& c : cases) {
         SCOPED_TRACE(c.file);
@@ -282,6 +296,7 @@ TEST(ReportPrint, OfficeTemplatesKeepTheirLook) {
         EXPECT_NEAR(box.left(), c.marginLeft, 6.0) << box.left();
         EXPECT_GE(box.top(), c.marginTop - 1.0);
         EXPECT_LE(box.right(), size.width() - c.marginRight + 1.0);
+        EXPECT_NEAR(WordLeft(pdf, QString::fromUtf8(c.indentedWord)), c.indentedAt, 2.0) << c.indentedWord;
 
         // The bold title and the regular text are set in faces of their own.
         const std::vector<std::string> fonts = PdfFonts(pdf);
