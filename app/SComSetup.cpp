@@ -284,15 +284,12 @@ void TComSetup::LOG1Click() {
                                                    Text(kLogDialogExtension), Text(kLogDialogName),
                                                    QStringLiteral("."));
     if (path.isEmpty()) return;
-    std::vector<std::string> lines;
-    lines.reserve(static_cast<std::size_t>(ui_->ListBox1->count()));
-    for (int i = 0; i < ui_->ListBox1->count(); ++i) lines.push_back(ui_->ListBox1->item(i)->text().toStdString());
-    const std::string reason = SaveDiagnosticLines(lines, path.toStdString());
+    const std::string reason = SaveDiagnosticLines(ui_->ListBox1->Lines(), path.toStdString());
     if (!reason.empty())
         AppDialogs().Error(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromStdString(reason)));
 }
 
-void TComSetup::N8Click() { ui_->ListBox1->clear(); }
+void TComSetup::N8Click() { ui_->ListBox1->Clear(); }
 
 // The device-type change of a connection. The receive handler reads the type lists at
 // the moment of use, so a new type acts at once for it; here the connection's QEL-1M
@@ -348,7 +345,7 @@ bool TComSetup::eventFilter(QObject* watched, QEvent* event) {
 
 // --- DiagnosticSink ---
 
-void TComSetup::AppendLine(const std::string& line) { ui_->ListBox1->addItem(QString::fromStdString(line)); }
+void TComSetup::AppendLine(const std::string& line) { ui_->ListBox1->AppendLine(line); }
 
 void TComSetup::Beep(BeepKind kind) { AppBell().Ring(kind); }
 

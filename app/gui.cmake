@@ -15,6 +15,7 @@ target_link_libraries(qel_ui_common PUBLIC Qt6::Widgets Qt6::PrintSupport qel_se
 add_library(qel_app_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
   ${CMAKE_CURRENT_LIST_DIR}/HelpDocument.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DiagnosticsList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SAbout.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SAbout.ui
   ${CMAKE_CURRENT_LIST_DIR}/SComSetup.cpp

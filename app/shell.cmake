@@ -4,6 +4,7 @@ add_library(qel_shell STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CommandLine.cpp
   ${CMAKE_CURRENT_LIST_DIR}/Configuration.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConnectionKeeper.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLines.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLog.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PortFailureText.cpp
 )

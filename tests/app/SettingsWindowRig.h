@@ -4,7 +4,6 @@
 // and heard by the test.
 #include <gtest/gtest.h>
 
-#include <QListWidget>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +15,7 @@
 #include <vector>
 
 #include "Configuration.h"
+#include "DiagnosticsList.h"
 #include "ExecutableFolder.h"
 #include "GuiTestSupport.h"
 #include "Qel1Samples.h"
@@ -85,8 +85,8 @@ protected:
 
     QStringList Lines() {
         QStringList lines;
-        auto& list = Control<QListWidget>("ListBox1");
-        for (int i = 0; i < list.count(); ++i) lines << list.item(i)->text();
+        auto& list = Control<TDiagnosticsList>("ListBox1");
+        for (int i = 0; i < list.count(); ++i) lines << list.LineText(i);
         return lines;
     }
     bool HasLine(const QString& line) { return Lines().contains(line); }

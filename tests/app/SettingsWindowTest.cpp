@@ -90,7 +90,7 @@ TEST_F(SettingsWindow, IsLaidOutAsDesigned) {
     EXPECT_EQ(Control<QComboBox>("ComboBox1").width(), 97);
     EXPECT_EQ(Control<QComboBox>("CB_Spead1").width(), 61);
     EXPECT_EQ(Control<QComboBox>("CB_QELType2").width(), 69);
-    EXPECT_EQ(Control<QListWidget>("ListBox1").height(), 88);
+    EXPECT_EQ(Control<TDiagnosticsList>("ListBox1").height(), 88);
     EXPECT_EQ(Control<QComboBox>("ComboBox2").count(), 8);
     EXPECT_TRUE(CaptionsFit(window.get()));
 

@@ -3,6 +3,7 @@
 find_package(Qt6 REQUIRED COMPONENTS Test)
 
 add_executable(app_gui_tests
+  ${CMAKE_CURRENT_LIST_DIR}/DiagnosticsListTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GuiTestMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LostDeviceTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogsTest.cpp
@@ -15,3 +16,9 @@ target_link_libraries(app_gui_tests PRIVATE qel_app_ui qel_sim Qt6::Test GTest::
 gtest_discover_tests(app_gui_tests
   DISCOVERY_TIMEOUT 60
   PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+
+# What one more line costs the diagnostics list at 200 000 lines against the first lines;
+# a measurement to run by hand (see the file), not a test.
+add_executable(diagnostics_list_benchmark ${CMAKE_CURRENT_LIST_DIR}/DiagnosticsListBenchmark.cpp)
+target_link_libraries(diagnostics_list_benchmark PRIVATE qel_app_ui)
+set_target_properties(diagnostics_list_benchmark PROPERTIES AUTOMOC OFF AUTOUIC OFF)

@@ -2,6 +2,7 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/CommandLineTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConfigurationTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/ConnectionKeeperTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLinesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLogTest.cpp
 )
 target_include_directories(shell_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support

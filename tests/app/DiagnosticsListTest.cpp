@@ -1,0 +1,86 @@
+// The diagnostics list on its own: lines in order, a horizontal scroll bar for a line wider
+// than the list, and the view following the newest line unless the user scrolled away.
+#include <gtest/gtest.h>
+
+#include <QScrollBar>
+#include <QTest>
+
+#include "DiagnosticsList.h"
+#include "FixedLayoutFont.h"
+#include "GuiTestSupport.h"
+
+namespace qel::test {
+namespace {
+
+class DiagnosticsListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        list.resize(257, 88);  // as in the settings window
+        ApplyFixedLayoutFont(&list);
+        list.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    }
+    void Append(const std::string& line, int times = 1) {
+        for (int i = 0; i < times; ++i) list.AppendLine(line);
+        Settle();
+    }
+    // The batch's refresh, then the scroll bars shown or hidden by it.
+    static void Settle() {
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    }
+    QScrollBar& Horizontal() { return *list.horizontalScrollBar(); }
+    QScrollBar& Vertical() { return *list.verticalScrollBar(); }
+
+    TDiagnosticsList list;
+};
+
+TEST_F(DiagnosticsListTest, ALineWiderThanTheListGetsAHorizontalScrollBarThatReachesItsEnd) {
+    Append("соединение 1 состоялось");
+    EXPECT_EQ(Horizontal().maximum(), 0);
+    const std::string packet = "Принят пакет: 00007 00300 09:45 31.12.05 00012,500";
+    Append(packet);
+    EXPECT_EQ(list.ContentWidth(), list.fontMetrics().horizontalAdvance(QString::fromStdString(packet)));
+    ASSERT_GT(list.ContentWidth(), list.viewport()->width());
+    EXPECT_GE(Horizontal().maximum() + list.viewport()->width(), list.ContentWidth());
+    EXPECT_TRUE(Horizontal().isVisible());
+    // Cleared, nothing is wide any more.
+    list.Clear();
+    Settle();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_EQ(Horizontal().maximum(), 0);
+}
+
+TEST_F(DiagnosticsListTest, FollowsTheNewestLineUntilTheUserScrollsAwayAndAgainWhenBackAtTheEnd) {
+    for (int n = 0; n < 50; ++n) list.AppendLine("строка " + std::to_string(n));
+    Settle();  // one batch
+    ASSERT_EQ(list.count(), 50);
+    EXPECT_EQ(list.LineText(0), QStringLiteral("строка 0"));
+    EXPECT_EQ(list.LineText(49), QStringLiteral("строка 49"));
+    const int inView = list.viewport()->height() / list.RowHeight();
+    EXPECT_EQ(list.TopRow(), 50 - inView);  // the last line is in view
+
+    // The user pages up: new lines no longer move the view.
+    Vertical().triggerAction(QAbstractSlider::SliderPageStepSub);
+    const int top = list.TopRow();
+    EXPECT_LT(top, 50 - inView);
+    Append("ещё", 5);
+    EXPECT_EQ(list.TopRow(), top);
+
+    // Back at the end it follows again.
+    Vertical().triggerAction(QAbstractSlider::SliderToMaximum);
+    Append("и ещё", 5);
+    EXPECT_EQ(list.TopRow(), 60 - inView);
+}
+
+TEST_F(DiagnosticsListTest, AClickSelectsTheLineUnderTheMouse) {
+    Append("первая");
+    Append("вторая");
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(5, list.RowHeight() + 2));
+    EXPECT_EQ(list.CurrentRow(), 1);
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, QPoint(5, list.viewport()->height() - 2));
+    EXPECT_EQ(list.CurrentRow(), -1);  // below the last line
+}
+
+}  // namespace
+}  // namespace qel::test
