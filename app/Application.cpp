@@ -2,8 +2,12 @@
 
 #include <QByteArray>
 
+#include <QLibraryInfo>
+#include <QLocale>
+
 #include <cstdio>
 #include <cstdlib>
+
 #include <exception>
 #include <string>
 #include <vector>
@@ -66,6 +70,13 @@ void PassHeldMessages() {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(HoldStartMessages(argc), argv) {
     PassHeldMessages();
+    // The window class is made from the application's name: X11 keeps it in Latin-1.
+    setApplicationName(QString::fromLatin1(kName));
+    SetProgramTitle(QString::fromUtf8(kTitle));
+    // File and print dialogs, the edit fields' menu and the like.
+    if (qtTexts_.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qt"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        qtTextsInRussian_ = installTranslator(&qtTexts_);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -7,6 +8,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <QStringList>
 
 namespace qel {
@@ -46,11 +48,33 @@ QString BareSuffix(QString suffix) {
     return suffix;
 }
 
-// Message boxes show their text as given: a message never turns into markup.
+// A box centred over the window it belongs to, or over the screen while that window is
+// hidden. Window managers that place new windows themselves would put it in a corner.
+class CentredMessageBox final : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);  // the box has its final size from here on
+        const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+        QRect area;
+        if (owner != nullptr && owner->isVisible() && !owner->isMinimized())
+            area = owner->frameGeometry();
+        else if (const QScreen* shown = screen())
+            area = shown->availableGeometry();
+        if (area.isValid()) move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+};
+
+// Message boxes show their text as given: a message never turns into markup. The buttons
+// keep the program's own captions "OK" and "Cancel" whatever language Qt speaks.
 int RunBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
            QMessageBox::StandardButtons buttons) {
-    QMessageBox box(icon, caption, text, buttons, parent);
+    CentredMessageBox box(icon, caption, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
+    if (QAbstractButton* ok = box.button(QMessageBox::Ok)) ok->setText(QStringLiteral("OK"));
+    if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) cancel->setText(QStringLiteral("Cancel"));
     return box.exec();
 }
 
@@ -95,7 +119,7 @@ public:
     }
 
     void Error(QWidget* parent, const QString& text) override {
-        const QString caption = QCoreApplication::applicationName();
+        const QString caption = ProgramTitle();
         Announce(QStringLiteral("error"), caption, text, QStringLiteral("OK"));
         RunBox(parent, QMessageBox::Critical, caption, text, QMessageBox::Ok);
     }
@@ -107,6 +131,7 @@ public:
 };
 
 Dialogs* g_dialogs = nullptr;
+QString* g_programTitle = nullptr;
 
 }  // namespace
 
@@ -122,5 +147,13 @@ Dialogs& AppDialogs() {
 }
 
 void SetAppDialogs(Dialogs* dialogs) { g_dialogs = dialogs; }
+
+QString ProgramTitle() { return g_programTitle != nullptr ? *g_programTitle : QCoreApplication::applicationName(); }
+
+void SetProgramTitle(const QString& title) {
+    static QString stored;
+    stored = title;
+    g_programTitle = &stored;
+}
 
 }  // namespace qel

@@ -32,6 +32,11 @@ public:
     virtual int RunModal(QDialog& dialog);
 };
 
+// The program's title as people read it ("КЭЛ-1 Агент"): the caption of the general
+// error box. The application's name stays an ASCII one for the window system.
+QString ProgramTitle();
+void SetProgramTitle(const QString& title);
+
 // The program's dialogs: real Qt dialogs unless a test has put its own in place.
 Dialogs& AppDialogs();
 void SetAppDialogs(Dialogs* dialogs);  // null restores the real dialogs

@@ -22,7 +22,12 @@ bool SystemTrayAvailable() {
 
 void SetSystemTrayAvailableOverride(std::optional<bool> available) { g_trayOverride = available; }
 
-TTrayIcon::TTrayIcon(QWidget* owner) : QObject(owner), inTray_(SystemTrayAvailable()) {}
+TTrayIcon::TTrayIcon(QWidget* owner) : QObject(owner), inTray_(SystemTrayAvailable()) {
+    if (inTray_) return;
+    watch_.setInterval(kWatchIntervalMs);
+    connect(&watch_, &QTimer::timeout, this, &TTrayIcon::CheckNotificationArea);
+    watch_.start();
+}
 
 // The icon leaves the notification area with the component.
 TTrayIcon::~TTrayIcon() {
@@ -30,7 +35,12 @@ TTrayIcon::~TTrayIcon() {
 }
 
 void TTrayIcon::Loaded() {
-    if (!inTray_ || systemIcon_) return;
+    loaded_ = true;
+    if (inTray_) ShowIcon();
+}
+
+void TTrayIcon::ShowIcon() {
+    if (systemIcon_) return;
     // The menu opens on the right button only; a left click or a double click runs
     // nothing, since the menu has no default entry. Qt adds the icon again by itself
     // when the notification area restarts.
@@ -38,6 +48,15 @@ void TTrayIcon::Loaded() {
     systemIcon_->setToolTip(hint_.left(kLongestHint));
     if (popupMenu_) systemIcon_->setContextMenu(popupMenu_);
     systemIcon_->show();
+}
+
+void TTrayIcon::CheckNotificationArea() {
+    if (inTray_ || !SystemTrayAvailable()) return;
+    watch_.stop();
+    inTray_ = true;
+    if (loaded_) ShowIcon();
+    // The window waiting minimised on the task bar now waits behind the icon.
+    if (mainWindow_ && mainWindow_->isMinimized()) mainWindow_->hide();
 }
 
 void TTrayIcon::SetMainWindow(QWidget* window) {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -21,12 +22,15 @@ void SetSystemTrayAvailableOverride(std::optional<bool> available);
 // The notification-area icon of the settings window: keeps the window hidden from the
 // start, offers the tray menu on the right button, and hides the window instead of
 // minimising it. Where the desktop has no notification area the window stays reachable
-// through the task bar instead: it starts minimised and "hiding" minimises it.
+// through the task bar instead: it starts minimised and "hiding" minimises it. A
+// notification area that appears later (a panel that starts after the program) is used
+// from then on: the icon shows, and a window minimised on the task bar moves to it.
 class TTrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    // Decides once, here, between the notification area and the task-bar fallback.
+    // Decides here between the notification area and the task-bar fallback; the fallback
+    // looks out for a notification area once a second.
     explicit TTrayIcon(QWidget* owner);
     ~TTrayIcon() override;
 
@@ -52,8 +56,15 @@ public:
     QWidget* MainWindow() const { return mainWindow_; }
     QSystemTrayIcon* SystemIcon() const { return systemIcon_.get(); }
 
+    static constexpr int kWatchIntervalMs = 1000;
+
 private:
+    void CheckNotificationArea();
+    void ShowIcon();
+
     bool inTray_;
+    bool loaded_ = false;
+    QTimer watch_;
     QIcon icon_;
     QString hint_;
     QPointer<QMenu> popupMenu_;

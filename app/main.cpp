@@ -52,7 +52,6 @@ int main(int argc, char* argv[]) {
     // and the settings started from the system's copy on the first run.
     qel::PrepareProgramFolders(qel::CurrentProgramFolders(), std::cerr);
 
-    QApplication::setApplicationName(QString::fromUtf8("КЭЛ-1 Агент"));
     app.SetHelpFile(QString::fromStdString(qel::HelpDocumentPath()));
     QGuiApplication::setDesktopFileName(QStringLiteral("qel1-agent"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/qel1-agent.png")));

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QShortcutEvent>
+#include <QKeySequence>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextOption>
@@ -77,6 +79,13 @@ TQEL1M_Control::TQEL1M_Control(Qel1mHost& host)
     ui_->BtnPrint->setIcon(
         QIcon::fromTheme(QStringLiteral("document-print"), style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
     ApplyFixedLayoutFont(this);
+
+    // "&Приём" and "&Приём и Печать" share their letter: the key presses the first of
+    // them, as on the program's original platform, instead of only moving the focus.
+    ui_->BtnSave->installEventFilter(this);
+    ui_->BtnPrint->installEventFilter(this);
+    // A new window starts on the first control of its tab order.
+    ui_->BtnClear->setFocus(Qt::OtherFocusReason);
 
     connect(ui_->EditName, &QLineEdit::textChanged, this, [this] { EditNameChange(); });
     connect(ui_->BtnClear, &QPushButton::clicked, this, [this] { RunAction([this] { BtnClearClick(); }); });
@@ -179,7 +188,8 @@ void TQEL1M_Control::BtnSaveClick() {
     const std::string line = BuildQel1mRecord(deviceNumber, NowLocal(), shown);
     NoteDiagnostic(kReceivedNote + line);
     host_.Save2File(line);
-    SetStatus(kReceivedStatus + DateTimeText(NowLocal()) + " " + shown);
+    // The value as Edit shows it now: a poll may have run under a box of the write.
+    SetStatus(kReceivedStatus + DateTimeText(NowLocal()) + " " + ValueText());
 
     if (!PrintRequested) return;
     QPrinter& printer = Printer();
@@ -194,6 +204,17 @@ void TQEL1M_Control::BtnPrintClick() {
     HandlerScope scope(*this);
     FlagScope printing(PrintRequested);
     BtnSaveClick();
+}
+
+bool TQEL1M_Control::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == ui_->BtnSave || watched == ui_->BtnPrint) && event->type() == QEvent::Shortcut) {
+        const auto* shortcut = static_cast<QShortcutEvent*>(event);
+        if (shortcut->isAmbiguous() && shortcut->key() == QKeySequence::mnemonic(ui_->BtnSave->text())) {
+            if (ui_->BtnSave->isEnabled()) ui_->BtnSave->animateClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TQEL1M_Control::closeEvent(QCloseEvent* event) {

@@ -10,7 +10,6 @@
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qel::TApplication app(argc, argv);
-    QApplication::setApplicationName(QString::fromUtf8("КЭЛ-1 Агент"));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

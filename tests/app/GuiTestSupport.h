@@ -86,7 +86,7 @@ public:
         return false;
     }
     void Error(QWidget* parent, const QString& text) override {
-        Box({"error", QCoreApplication::applicationName(), text, {}, {}, {}, {}, parent});
+        Box({"error", ProgramTitle(), text, {}, {}, {}, {}, parent});
     }
     // The window really runs modally; the test's hand acts in it once its loop runs, and
     // a window still open afterwards is closed, so nothing waits for ever.

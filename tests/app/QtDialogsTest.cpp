@@ -5,14 +5,21 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTest>
 #include <QTimer>
+
+#include <algorithm>
+#include <memory>
 
 #include <functional>
 
+#include "Application.h"
 #include "GuiTestSupport.h"
 
 namespace qel::test {
@@ -104,6 +111,60 @@ TEST(RealDialogs, ErrorBoxIsCaptionedWithTheApplicationTitle) {
     });
     AppDialogs().Error(nullptr, "Cannot create file \"x\". No such file or directory");
     EXPECT_EQ(caption, Q("КЭЛ-1 Агент"));
+}
+
+// Qt's own texts speak Russian with the program; the captions the program fixes stay
+// exactly as they are, the English ones included.
+TEST(RealDialogs, QtsStockTextsAreRussianAndTheProgramsOwnCaptionsStay) {
+    const auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+    ASSERT_NE(app, nullptr);
+    ASSERT_TRUE(app->QtTextsInRussian());
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("qel1-agent"));  // ASCII for the window class
+    EXPECT_EQ(ProgramTitle(), Q("КЭЛ-1 Агент"));
+
+    const auto cyrillic = [](const QString& text) {
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.script() == QChar::Script_Cyrillic; });
+    };
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    QStringList labels;
+    for (const QLabel* label : files.findChildren<QLabel*>()) labels << label->text();
+    EXPECT_FALSE(labels.contains(QStringLiteral("Look in:"))) << labels.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(std::any_of(labels.begin(), labels.end(), cyrillic)) << labels.join(QLatin1Char('|')).toStdString();
+    QLineEdit edit;
+    const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+    QStringList items;
+    for (const QAction* action : menu->actions())
+        if (!action->isSeparator()) items << action->text();
+    EXPECT_FALSE(items.contains(QStringLiteral("&Copy")));
+    EXPECT_TRUE(std::all_of(items.begin(), items.end(), cyrillic)) << items.join(QLatin1Char('|')).toStdString();
+
+    QStringList captions;
+    Hand hand([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        captions << box->windowTitle() << ButtonOf(box, QMessageBox::Ok)->text()
+                 << ButtonOf(box, QMessageBox::Cancel)->text();
+        ButtonOf(box, QMessageBox::Cancel)->click();
+    });
+    AppDialogs().ConfirmOkCancel(nullptr, "Information", Q("Завершить?"));
+    EXPECT_EQ(captions, QStringList({"Information", "OK", "Cancel"}));
+}
+
+TEST(RealDialogs, ABoxIsCentredOverTheWindowItBelongsTo) {
+    QWidget owner;
+    owner.setGeometry(297, 157, 245, 123);
+    owner.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+    QRect box;
+    Hand hand([&](QWidget* w) {
+        box = w->frameGeometry();
+        ButtonOf(qobject_cast<QMessageBox*>(w), QMessageBox::Ok)->click();
+    });
+    AppDialogs().ConfirmOkCancel(&owner, "Information", Q("Закрывается окно управления КЭЛ-1М."));
+    ASSERT_TRUE(hand.Seen());
+    EXPECT_LE((box.center() - owner.frameGeometry().center()).manhattanLength(), 4)
+        << box.x() << "," << box.y() << " " << box.width() << "x" << box.height();
 }
 
 TEST(RealDialogs, SaveDialogTakesTheFilterAndExtensionOfTheWindowsDialog) {

@@ -126,6 +126,27 @@ TEST_F(TrayIcon, WithoutANotificationAreaTheWindowLivesMinimisedOnTheTaskBar) {
     EXPECT_TRUE(window->isVisible());  // minimised, not hidden
 }
 
+TEST_F(TrayIcon, ANotificationAreaThatAppearsLaterTakesTheWindowFromTheTaskBar) {
+    SetSystemTrayAvailableOverride(false);
+    Open();
+    ASSERT_TRUE(window->isMinimized());
+    RunEventsFor(TTrayIcon::kWatchIntervalMs + 200);
+    EXPECT_FALSE(window->TrayIcon().InTray());
+
+    SetSystemTrayAvailableOverride(true);
+    ASSERT_TRUE(WaitUntil([&] { return window->TrayIcon().InTray(); }, 3 * TTrayIcon::kWatchIntervalMs));
+    ASSERT_NE(window->TrayIcon().SystemIcon(), nullptr);
+    EXPECT_EQ(window->TrayIcon().SystemIcon()->contextMenu(), &Control<QMenu>("PopupMenu2"));
+    EXPECT_FALSE(window->isVisible());  // behind the icon now, off the task bar
+
+    // From now on as in tray mode: shown from the menu, hidden (not minimised) on Accept.
+    Control<QAction>("actOptions").trigger();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    window->BitBtn1Click();
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(TrayIcon, AboutWindowIsMadeAndDestroyedAtEachOpening) {
     Open();
     int openings = 0;

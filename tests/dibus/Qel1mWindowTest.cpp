@@ -2,12 +2,14 @@
 // pseudo-terminals and every dialog answered by the test.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStringList>
+#include <QTest>
 #include <filesystem>
 #include <string>
 
@@ -40,6 +42,13 @@ protected:
         return part;
     }
     static void Click(TQEL1M_Control& window, const char* button) { Part<QPushButton>(window, button)->click(); }
+    // Alt with a Cyrillic letter, as a Russian keyboard sends it.
+    static void AltKey(QWidget& window, char16_t letter) {
+        const auto key = static_cast<Qt::Key>(letter);
+        const QString text(QChar(letter).toLower());
+        QTest::sendKeyEvent(QTest::Press, &window, key, text, Qt::AltModifier);
+        QTest::sendKeyEvent(QTest::Release, &window, key, text, Qt::AltModifier);
+    }
 
     // A real poll of the connection, as a Timer1 tick makes it.
     void Poll(int connection, uint16_t word) {
@@ -207,6 +216,37 @@ TEST_F(Qel1mWindowTest, ReceiveFilesTheShownValueAsRecordOne) {
     EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 0u);
     EXPECT_TRUE(dialogs.calls.empty());
     EXPECT_FALSE(ReceiveInProgress);
+}
+
+TEST_F(Qel1mWindowTest, ReceiveStatusShowsWhatEditHoldsWhenTheStatusIsSet) {
+    TQEL1M_Control& w = host.Open(1);
+    w.ShowPolledValue("1,5", "3.45");
+    // The write fails and reports at once in a box; a poll runs under it.
+    host.dataFile = rig.dir / "missing-folder/Data.qel";
+    sink.screenMessages = true;
+    sink.whileBoxOpen = [&] { w.ShowPolledValue("2,25", "3.45"); };
+    Click(w, "BtnSave");
+    ASSERT_EQ(sink.boxes.size(), 1u);
+    EXPECT_EQ(sink.lines[0], "Принят пакет: 00001 00001 09:05 03.03.26 00001,500");
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 2,25");
+}
+
+TEST_F(Qel1mWindowTest, StartsOnBtnClearAndItsLettersPressTheFirstButtonThatClaimsThem) {
+    TQEL1M_Control& w = host.Open(1);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_EQ(QApplication::focusWidget(), Part<QPushButton>(w, "BtnClear"));
+    EXPECT_EQ(Part<QPushButton>(w, "BtnClear")->nextInFocusChain(), Part<QPushButton>(w, "BtnPrint"));
+
+    // Alt+П: "&Приём" and "&Приём и Печать" share it; the first is pressed, no printer is asked.
+    w.ShowPolledValue("1,5", "3.45");
+    AltKey(w, u'П');
+    ASSERT_TRUE(test::WaitUntil([&] { return !host.DataFileBytes().empty(); }, 2000));
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,500"}));
+    EXPECT_TRUE(dialogs.Of("printer").empty());
+    // Alt+О: "&Очистка" zeroes the device.
+    AltKey(w, u'О');
+    EXPECT_TRUE(test::WaitUntil([&] { return rig.device1->RequestCount(ZeroCommand) == 1; }, 2000));
 }
 
 TEST_F(Qel1mWindowTest, BothWindowsCountOnOneRecordNumber) {

@@ -21,7 +21,8 @@ add_executable(qel1m_window_tests
 )
 target_include_directories(qel1m_window_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/app ${CMAKE_SOURCE_DIR}/tests/support)
 target_compile_definitions(qel1m_window_tests PRIVATE QEL_REPORT_TEMPLATE="${CMAKE_SOURCE_DIR}/dibus/report.rtf")
-target_link_libraries(qel1m_window_tests PRIVATE qel_app_ui qel_dibus_ui qel_sim GTest::gtest)
+find_package(Qt6 REQUIRED COMPONENTS Test)
+target_link_libraries(qel1m_window_tests PRIVATE qel_app_ui qel_dibus_ui qel_sim Qt6::Test GTest::gtest)
 set_target_properties(qel1m_window_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 gtest_discover_tests(qel1m_window_tests DISCOVERY_TIMEOUT 60
   PROPERTIES TIMEOUT 300 ENVIRONMENT QT_QPA_PLATFORM=offscreen)

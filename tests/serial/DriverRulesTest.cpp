@@ -125,6 +125,12 @@ TEST_F(DriverRules, LineSettingsReachThePortAndEveryChangePurgesBothQueues) {
     Connect();
     ASSERT_EQ(port->configured.size(), 1u);
     EXPECT_EQ(port->configured[0].baudRate, 14400u);
+    // The line by default: 8 data bits, no parity, one stop bit, no flow control.
+    EXPECT_EQ(port->configured[0].dataBits, 8);
+    EXPECT_EQ(port->configured[0].parity, 0);
+    EXPECT_EQ(port->configured[0].stopBits, 0);
+    EXPECT_FALSE(port->configured[0].xonXoff);
+    EXPECT_FALSE(port->configured[0].rtsCtsFlow);
     EXPECT_TRUE(port->configured[0].rtsOn);
     EXPECT_TRUE(port->configured[0].dtrOn);
     ASSERT_EQ(port->purges.size(), 1u);
