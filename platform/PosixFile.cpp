@@ -21,6 +21,8 @@ ssize_t SystemWrite(int fd, const void* data, std::size_t size) {
     return g_writeCall != nullptr ? g_writeCall(fd, data, size) : ::write(fd, data, size);
 }
 
+PosixFile::SyncCall g_syncCall = nullptr;
+
 // The kernel's rule for links in shared sticky folders: follow what this user or root owns.
 bool MayFollow(const struct stat& link) { return link.st_uid == ::geteuid() || link.st_uid == 0; }
 
@@ -93,6 +95,8 @@ PosixFile::~PosixFile() {
 }
 
 void PosixFile::SetWriteCallForTesting(WriteCall call) { g_writeCall = call; }
+
+void PosixFile::SetSyncCallForTesting(SyncCall call) { g_syncCall = call; }
 
 bool PosixFile::Fail(int error, FileRefusal refusal) {
     error_ = error;
@@ -226,7 +230,7 @@ bool PosixFile::Sync() {
     if (fd_ < 0) return Fail(EBADF);
     int rc;
     do {
-        rc = ::fsync(fd_);
+        rc = g_syncCall != nullptr ? g_syncCall(fd_) : ::fsync(fd_);
     } while (rc != 0 && errno == EINTR);
     return rc == 0 || Fail(errno);
 }

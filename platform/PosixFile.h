@@ -74,6 +74,10 @@ public:
     // nullptr restores the real one.
     using WriteCall = ssize_t (*)(int fd, const void* data, std::size_t size);
     static void SetWriteCallForTesting(WriteCall call);
+    // The system's flush to stable storage (fsync), so a test can see when it is made or
+    // make it fail. nullptr restores the real one.
+    using SyncCall = int (*)(int fd);
+    static void SetSyncCallForTesting(SyncCall call);
 
 private:
     bool OpenWith(const std::string& path, int flags, bool truncate);

@@ -16,6 +16,7 @@ public:
     void AppendLine(const std::string& line) override {
         lines.push_back(line);
         events.push_back("line:" + line);
+        if (auto hook = onLine) hook(line);
     }
     void Beep(BeepKind kind) override {
         beeps.push_back(kind);
@@ -47,6 +48,8 @@ public:
     bool screenMessages = false;
     // Runs inside the modal box, as the message loop of a real box would run other events.
     std::function<void()> whileBoxOpen;
+    // Runs when a line has been appended.
+    std::function<void(const std::string&)> onLine;
     // Runs at every beep: the first moment of a receive event, before it reads anything.
     std::function<void(BeepKind)> onBeep;
 

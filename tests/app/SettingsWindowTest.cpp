@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QKeySequence>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -112,6 +113,106 @@ TEST_F(SettingsWindow, IsLaidOutAsDesigned) {
     EXPECT_EQ(window->ComDriver2.ComPortOutBufSize(), 2048);
     EXPECT_EQ(window->Timer1.interval(), 500);
     EXPECT_TRUE(window->Timer1.isActive());
+}
+
+// Every text of the window, its menus and the tray menu, and the program's title, as the
+// program shows them.
+TEST_F(SettingsWindow, EveryTextIsThePrograms) {
+    Open();
+    const QString rewriteHint = Q("Если здесь выставлена галочка,,\nто файл будет переписываться с каждым новым "
+                                  "сообщением от КЭЛ-1.\nВ противном случае - сообщения будут добавляться в конец "
+                                  "существующего файла.");
+    const QString portHint = Q("Выберите com-порт, к которому подключено устройство КЭЛ-1");
+    const QString speedHint = Q("Выберите скорость обмена по com-порту, с к которой работает устройство КЭЛ-1");
+    const QString inUseHint = Q("Установите этот флажок, если к выбранному com-порту подключено устройство КЭЛ-1");
+    const QString connected = Q("Устройство КЭЛ-1 подключенно");
+    struct Text {
+        const char* object;
+        const char* property;
+        QString value;
+    };
+    const std::vector<Text> texts{
+        {"TComSetup", "windowTitle", Q("Настройка КЭЛ1-Агент")},
+        {"GroupBox1", "title", Q("Настройки портов для связи с КЭЛ-1(M)")},
+        {"GroupBox2", "title", Q("Соединение 1")},
+        {"GroupBox3", "title", Q("Соединение 2")},
+        {"GroupBox4", "title", Q("Параметры работы программы")},
+        {"CheckBox1", "text", connected},
+        {"CheckBox2", "text", connected},
+        {"CB_ErrMes", "text", Q("Выводить диагностические сообщения")},
+        {"CB_Rewrite", "text", Q("Перезаписывать файл при приёме данных")},
+        {"CB_MultyFiles", "text", Q("Разбивать на отдельные файлы")},
+        {"BitBtn1", "text", Q("Принять")},
+        {"BitBtn2", "text", Q("Отменить")},
+        {"ComboBox1", "toolTip", portHint},
+        {"ComboBox2", "toolTip", portHint},
+        {"CB_Spead1", "toolTip", speedHint},
+        {"CB_Spead2", "toolTip", speedHint},
+        {"CB_QELType1", "toolTip", speedHint},
+        {"CB_QELType2", "toolTip", speedHint},
+        {"CheckBox1", "toolTip", inUseHint},
+        {"CheckBox2", "toolTip", inUseHint},
+        {"Edit1", "toolTip", Q("Выбор пути и имени файла, куда будут записываться сообщения от КЭЛ-1")},
+        {"CB_Rewrite", "toolTip", rewriteHint},
+        {"CB_MultyFiles", "toolTip", rewriteHint},
+        {"CB_ErrMes", "toolTip", Q("Вывод сообщений об ошибках. Используйте, если возникли какие-либо проблемы")},
+        {"ListBox1", "toolTip", Q("Список внутренних диагностических сообщений программы.")},
+        {"BitBtn1", "toolTip",
+         Q("Проверьте правильность введённой информации, и если всё Ок, нажмите эту клавишу. Иначе - \"Отменить\"")},
+        {"BitBtn2", "toolTip", Q("Нажмите эту клавишу, если Вам необходимо покинуть это окно не принимая текущие данные")},
+        {"N1", "title", Q("&Файл")},
+        {"N4", "title", Q("&Справка")},
+        {"N2", "text", Q("&Выбор файла")},
+        {"N2", "toolTip", Q("Просмотреть список лечащих врачей")},
+        {"N6", "text", Q("В&ыход")},
+        {"N3", "text", Q("Вы&зов справки")},
+        {"N7", "text", Q("&О программе")},
+        {"LOG1", "text", Q("&Записать LOG в фал")},
+        {"N8", "text", Q("&Очистить все записи")},
+        {"actOptions", "text", Q("&Настройка")},
+        {"actOptions", "toolTip", Q("Настроить параметры программы")},
+        {"actExit", "text", Q("В&ыйти")},
+        {"actExit", "toolTip", Q("Выйти из программы")},
+        {"actAbout", "toolTip", Q("Кратко о программе")},
+    };
+    for (const Text& t : texts) {
+        const QObject* object = QString::fromLatin1(t.object) == QStringLiteral("TComSetup")
+                                    ? window.get()
+                                    : window->findChild<QObject*>(QString::fromLatin1(t.object));
+        ASSERT_NE(object, nullptr) << t.object;
+        EXPECT_EQ(object->property(t.property).toString(), t.value) << t.object << "." << t.property;
+    }
+    EXPECT_TRUE(Control<QAction>("actAbout").text().startsWith(Q("КЭЛ1-Агент")));
+    EXPECT_EQ(QKeySequence::mnemonic(Control<QAction>("actAbout").text()), QKeySequence(Qt::ALT | QChar(u'С').unicode()));
+    EXPECT_EQ(Control<QAction>("N6").shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+
+    // The menus' entries, top to bottom ("-" a separator).
+    const auto entries = [](const QMenu& menu) {
+        QStringList names;
+        for (const QAction* action : menu.actions())
+            names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+        return names;
+    };
+    EXPECT_EQ(entries(Control<QMenu>("N1")), QStringList({"N2", "-", "N6"}));
+    EXPECT_EQ(entries(Control<QMenu>("N4")), QStringList({"N3", "-", "N7"}));
+    EXPECT_EQ(entries(Control<QMenu>("PopupMenu1")), QStringList({"LOG1", "N8"}));
+    EXPECT_EQ(entries(Control<QMenu>("PopupMenu2")), QStringList({"actAbout", "-", "actOptions", "-", "actExit"}));
+    // The program's title, set at start-up.
+    EXPECT_EQ(ProgramTitle(), Q("КЭЛ-1 Агент"));
+}
+
+TEST_F(SettingsWindow, AcceptAppliesTheConnectionsBeforeItSavesTheSettings) {
+    // Both connections on one port: applying them reports the second in a box.
+    WriteSettings({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=1", "ScreenMessages=1"});
+    Open();
+    Control<QCheckBox>("CB_Rewrite").setChecked(true);
+    std::string rewriteWhenReported;
+    dialogs.whileBoxOpen = [&](const DialogCall&) {
+        rewriteWhenReported = Value(IniSection(IniPath(), "QEL1_Agent"), "Rewrite");
+    };
+    window->BitBtn1Click();
+    EXPECT_EQ(rewriteWhenReported, "<absent>");  // not saved yet when the report came
+    EXPECT_EQ(Value(IniSection(IniPath(), "QEL1_Agent"), "Rewrite"), "1");
 }
 
 TEST_F(SettingsWindow, AcceptClosesBothPortsAppliesSavesAndHides) {
@@ -409,7 +510,8 @@ TEST_F(SettingsWindow, PacketsFromBothConnectionsReachTheListAndTheDataFile) {
 }
 
 TEST_F(SettingsWindow, ConnectionTwoCanAskForTheLastRecord) {
-    WriteSettings({"Con2check=1", "Con2numCOM=2", "GetLastRecordIfError=1"});
+    // Connection 2 is a QEL-1 and connection 1 a QEL-1M: connection 2 asks by its own type.
+    WriteSettings({"Con2check=1", "Con2numCOM=2", "GetLastRecordIfError=1", "Con1QELType=1", "Con2QELType=0"});
     Open();
     ASSERT_TRUE(window->ComDriver2.IsConnected());
     std::string bad = kExamplePacket;

@@ -37,6 +37,16 @@ TEST_F(ReportFillTest, EachStepSearchesWhatTheStepsBeforeLeft) {
     EXPECT_EQ(Filled(rtf, {"x$<name>y", "1.1", "7"}), "[x$<name>y]\r\n");
 }
 
+TEST_F(ReportFillTest, PlaceholdersAreFilledNameNumberTimeDateDoseInThisOrder) {
+    // A value holding other placeholders shows which steps are still to come: those are
+    // replaced, the ones already done stay.
+    EXPECT_EQ(Filled("{\\rtf1 [$<name>]\\par}", {"{$<number>}{$<time>}", "1.1", "7"}), "[{1.1}{09:05:07}]\r\n");
+    EXPECT_EQ(Filled("{\\rtf1 [$<number>]\\par}", {"N", "{$<name>}{$<time>}{$<date>}{$<dose>}", "7"}),
+              "[{$<name>}{09:05:07}{03.03.2026}{7}]\r\n");
+    EXPECT_EQ(Filled("{\\rtf1 [$<dose>]\\par}", {"N", "1.1", "{$<name>}{$<number>}{$<time>}{$<date>}"}),
+              "[{$<name>}{$<number>}{$<time>}{$<date>}]\r\n");
+}
+
 TEST_F(ReportFillTest, MatchIsExactAndEmptyValuesLeaveNothing) {
     const std::string rtf = "{\\rtf1 $<NAME> $<Dose> [$<number>] [$<dose>]\\par}";
     EXPECT_EQ(Filled(rtf, {"N", "", ""}), "$<NAME> $<Dose> [] []\r\n");

@@ -2,9 +2,15 @@
 
 #include <array>
 #include <filesystem>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include "DataFile.h"
 #include "DataFileSettings.h"
+#include "PosixFile.h"
 #include "Qel1Samples.h"
 #include "RecordLine.h"
 #include "RecordingSink.h"
@@ -278,6 +284,39 @@ TEST_F(DataFileTest, TicksWithoutAFailureDoNothing) {
     for (int tick = 1; tick <= 20; ++tick) EXPECT_FALSE(writer.HoldOffTick());
     EXPECT_FALSE(writer.WriteBlocked());
     EXPECT_EQ(writer.WriteBlockedTicks(), 0);
+    EXPECT_TRUE(sink.lines.empty());
+}
+
+// The flush to stable storage, watched: each call notes how many bytes the file held.
+struct WatchedSync {
+    static inline std::vector<long long> sizes;
+    static inline bool fail = false;
+    static int Sync(int fd) {
+        struct stat st {};
+        sizes.push_back(::fstat(fd, &st) == 0 ? static_cast<long long>(st.st_size) : -1);
+        if (fail) {
+            errno = EIO;
+            return -1;
+        }
+        return ::fsync(fd);
+    }
+    WatchedSync() {
+        sizes.clear();
+        fail = false;
+        PosixFile::SetSyncCallForTesting(&Sync);
+    }
+    ~WatchedSync() { PosixFile::SetSyncCallForTesting(nullptr); }
+};
+
+TEST_F(DataFileTest, TheLineCountsAsWrittenOnlyOnceItIsOnStableStorage) {
+    WatchedSync sync;
+    writer.Save2File("abc");
+    EXPECT_EQ(WatchedSync::sizes, std::vector<long long>{5});  // flushed once, the whole line in
+    EXPECT_FALSE(writer.WriteBlocked());
+
+    WatchedSync::fail = true;  // the flush fails: a write failure, whatever reached the file
+    writer.Save2File("de");
+    EXPECT_TRUE(writer.WriteBlocked());
     EXPECT_TRUE(sink.lines.empty());
 }
 

@@ -288,6 +288,57 @@ TEST_F(ReceptionPipelineTest, PacketsAreRefusedWhileWritesAreHeldOffAndAcceptedA
     EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
 }
 
+// Which check speaks when a packet fails more than one: size, then the hold-off, then the
+// checksum, then the device's error byte.
+TEST_F(ReceptionPipelineTest, TheFirstFailingCheckInTheFixedOrderGivesTheMessage) {
+    std::string deviceError = kExamplePacket;
+    deviceError[13] = 0x07;
+    deviceError[14] = static_cast<char>(0xE2);
+    std::string badChecksumAndError = deviceError;
+    badChecksumAndError[14] = 0x00;
+    struct Case {
+        const char* name;
+        bool blocked;
+        std::string bytes;
+        std::string message;
+    };
+    const std::vector<Case> cases{
+        {"bad checksum and an error byte", false, badChecksumAndError, kChecksumMismatch},
+        {"held off, an error byte", true, deviceError, kPreviousNotWritten},
+        {"held off, bad checksum and an error byte", true, badChecksumAndError, kPreviousNotWritten},
+        {"held off, 16 bytes", true, kExamplePacket + "\x01", kNotFifteenBytes},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.blocked) {
+            rig.window.rewrite = true;
+            const std::string path = rig.window.path;
+            rig.window.path.clear();
+            rig.writer.Save2File("x");  // a failed write holds reception off
+            rig.window.path = path;
+            rig.window.rewrite = false;
+        }
+        ASSERT_EQ(rig.writer.WriteBlocked(), c.blocked);
+        rig.sink.Clear();
+        Send(*rig.device1, rig.driver1, c.bytes);
+        ASSERT_TRUE(RunUntilLines(1));
+        EXPECT_EQ(rig.sink.lines, Lines{c.message});
+        while (rig.writer.WriteBlocked()) rig.writer.HoldOffTick();
+    }
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReceptionPipelineTest, TheAcceptedPacketIsListedBeforeItIsWritten) {
+    bool writtenWhenListed = true;
+    rig.sink.onLine = [&](const std::string& line) {
+        if (line == kAccepted) writtenWhenListed = DataFileExists();
+    };
+    Send(*rig.device1, rig.driver1, kExamplePacket);
+    ASSERT_TRUE(RunUntilLines(1));
+    EXPECT_FALSE(writtenWhenListed);
+    EXPECT_EQ(rig.DataFile(), kExampleLine + "\r\n");
+}
+
 TEST_F(ReceptionPipelineTest, HeldOffWithTheFlagOnAsksConnectionTwoInsteadOfReporting) {
     rig.window.rewrite = true;
     rig.window.path.clear();  // every write fails
