@@ -88,6 +88,7 @@ TComSetup::TComSetup(QWidget* parent)
     ui_->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     ui_->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     ApplyFixedLayoutFont(this);
+    FrameGroupsAroundTheirControls();
 
     BuildMenus();
     trayIcon_ = new TTrayIcon(this);
@@ -121,6 +122,18 @@ TComSetup::TComSetup(QWidget* parent)
 }
 
 TComSetup::~TComSetup() { FormDestroy(); }
+
+// The controls keep their designed places, which leave a group's caption half a line
+// above its first row, as the classic group frame has it: the frame's top line runs
+// through the middle of the caption, so it passes above the controls, not through them.
+void TComSetup::FrameGroupsAroundTheirControls() {
+    const int halfCaption = ui_->GroupBox1->fontMetrics().height() / 2;
+    ui_->centralwidget->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                       " left: 6px; padding: 0px 2px; }")
+            .arg(halfCaption));
+}
 
 void TComSetup::BuildMenus() {
     PopupMenu1 = new QMenu(this);

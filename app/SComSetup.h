@@ -134,6 +134,7 @@ private:
     // Marks the connection's control window, if any, as without a link while it is lost.
     void ShowLinkState(int connection);
     void BuildMenus();
+    void FrameGroupsAroundTheirControls();
     void ConnectHandlers();
 
     std::unique_ptr<Ui::TComSetup> ui_;

@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QKeySequence>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -213,6 +215,39 @@ TEST_F(SettingsWindow, AcceptAppliesTheConnectionsBeforeItSavesTheSettings) {
     window->BitBtn1Click();
     EXPECT_EQ(rewriteWhenReported, "<absent>");  // not saved yet when the report came
     EXPECT_EQ(Value(IniSection(IniPath(), "QEL1_Agent"), "Rewrite"), "1");
+}
+
+// The first row of a group box, as drawn without its controls, where its frame begins:
+// a horizontal run of one colour that is not the window's background.
+int FrameTop(QGroupBox& box) {
+    const QList<QWidget*> controls = box.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* control : controls) control->hide();
+    const QImage image = box.grab().toImage();
+    for (QWidget* control : controls) control->show();
+    const QRgb outside = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 1, run = 0; x < image.width(); ++x) {
+            const QRgb colour = image.pixel(x, y);
+            run = colour != outside && colour == image.pixel(x - 1, y) ? run + 1 : 0;
+            if (run >= 20) return y;
+        }
+    return -1;
+}
+
+// The controls stay where the window's design puts them, and every group's frame begins
+// above its controls instead of running through them.
+TEST_F(SettingsWindow, GroupFramesRunAroundTheirControls) {
+    Open();
+    window->ShowMainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    for (const char* name : {"GroupBox1", "GroupBox2", "GroupBox3", "GroupBox4"}) {
+        QGroupBox& box = Control<QGroupBox>(name);
+        const int top = FrameTop(box);
+        ASSERT_GE(top, 0) << name;
+        for (const QWidget* control : box.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            EXPECT_LT(top, control->y()) << name << ": the frame begins at " << top << ", "
+                                         << control->objectName().toStdString() << " at " << control->y();
+    }
 }
 
 TEST_F(SettingsWindow, AcceptClosesBothPortsAppliesSavesAndHides) {
