@@ -18,6 +18,7 @@
 #include "Qel1mConnections.h"
 #include "Regional.h"
 #include "SAbout.h"
+#include "SPorts.h"
 #include "TrayIcon.h"
 #include "ui_SComSetup.h"
 
@@ -66,6 +67,7 @@ TComSetup::TComSetup(QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::TComSetup>()), writer_(*this) {
     ComSetup = this;
     ui_->setupUi(this);
+    portHints_ = {ui_->ComboBox1->toolTip(), ui_->ComboBox2->toolTip()};
     SetDiagnosticSink(this);
 
     // The drivers as designed; port and speed are set again by ApplyConnections.
@@ -157,6 +159,9 @@ void TComSetup::ConnectHandlers() {
     connect(ui_->N2, &QAction::triggered, this, &TComSetup::Edit1Click);
     connect(ui_->N6, &QAction::triggered, this, &TComSetup::N6Click);
     connect(ui_->N3, &QAction::triggered, this, &TComSetup::N3Click);
+    connect(ui_->N10, &QAction::triggered, this, &TComSetup::N10Click);
+    connect(ui_->ComboBox1, &QComboBox::currentIndexChanged, this, &TComSetup::UpdatePortHints);
+    connect(ui_->ComboBox2, &QComboBox::currentIndexChanged, this, &TComSetup::UpdatePortHints);
     connect(ui_->N7, &QAction::triggered, this, &TComSetup::N7Click);
     connect(ui_->LOG1, &QAction::triggered, this, &TComSetup::LOG1Click);
     connect(ui_->N8, &QAction::triggered, this, &TComSetup::N8Click);
@@ -221,7 +226,10 @@ void TComSetup::FormDestroy() {
     if (ComSetup == this) ComSetup = nullptr;
 }
 
-void TComSetup::LoadSettings() { qel::LoadSettings(*SettingsFile, *this); }
+void TComSetup::LoadSettings() {
+    qel::LoadSettings(*SettingsFile, *this);
+    UpdatePortHints();
+}
 
 void TComSetup::SaveSettings() { qel::SaveSettings(*SettingsFile, *this); }
 
@@ -290,6 +298,32 @@ void TComSetup::N9Click() { ShowMainWindow(); }
 void TComSetup::N3Click() {
     const std::string problem = OpenHelpDocument(HelpDocumentPath());
     if (!problem.empty()) NoteDiagnostic(problem);
+}
+
+// Which device each COM name stands for: bound in [Ports] of the settings file. The
+// bindings act at the next opening of a port (Accept).
+void TComSetup::N10Click() {
+    TPortsDialog dialog(this, SettingsFile ? SettingsFile->Path() : ConfigurationFilePath());
+    AppDialogs().RunModal(dialog);
+    UpdatePortHints();
+}
+
+// The port lists keep their texts COM1 .. COM8; each entry's hint, and the list's own
+// hint below the designed one, name the device that the COM name stands for.
+void TComSetup::UpdatePortHints() {
+    QComboBox* const boxes[] = {ui_->ComboBox1, ui_->ComboBox2};
+    for (int n = 0; n < 2; ++n) {
+        QComboBox* box = boxes[n];
+        for (int i = 0; i < box->count() && i < kPortCount; ++i)
+            box->setItemData(i, QString::fromStdString(ComPortDevicePath(static_cast<TComPortNumber>(i))),
+                             Qt::ToolTipRole);
+        QString hint = portHints_[static_cast<std::size_t>(n)];
+        const int index = box->currentIndex();
+        if (index >= 0 && index < kPortCount)
+            hint += QStringLiteral("\n") + box->itemText(index) + QString::fromUtf8(" → ") +
+                    box->itemData(index, Qt::ToolTipRole).toString();
+        box->setToolTip(hint);
+    }
 }
 
 void TComSetup::LOG1Click() {

@@ -60,6 +60,7 @@ public:
     void N7Click();        // About
     void N9Click();        // tray "&Настройка"
     void N3Click();        // help
+    void N10Click();       // menu "&Порты…": the port dialog
     void LOG1Click();      // save the diagnostics list
     void N8Click();        // clear the diagnostics list
     void CB_QELType1Change();
@@ -136,6 +137,7 @@ private:
     void BuildMenus();
     void FrameGroupsAroundTheirControls();
     void ConnectHandlers();
+    void UpdatePortHints();
 
     std::unique_ptr<Ui::TComSetup> ui_;
     QMenu* PopupMenu1 = nullptr;  // the diagnostics list's pop-up menu
@@ -145,6 +147,7 @@ private:
     std::unique_ptr<IniFile> SettingsFile;
     std::unique_ptr<Qel1Reception> reception_;  // holds PacketBuffer and FragmentBuffer
     std::array<TQEL1M_Control*, 2> controlWindows_{};  // ControlWindow of connections 1 and 2
+    std::array<QString, 2> portHints_;  // the designed hints of ComboBox1 and ComboBox2
     ConnectionKeeper keeper_{ComDriver1, ComDriver2};  // opens the ports, reopens lost ones
     QtTickSource keeperTicks_;
 

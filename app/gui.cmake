@@ -20,11 +20,15 @@ add_library(qel_app_ui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/SAbout.ui
   ${CMAKE_CURRENT_LIST_DIR}/SComSetup.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SComSetup.ui
+  ${CMAKE_CURRENT_LIST_DIR}/SPorts.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SPorts.ui
   ${CMAKE_CURRENT_LIST_DIR}/SingleInstance.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TerminationSignals.cpp
   ${CMAKE_CURRENT_LIST_DIR}/TrayIcon.cpp
 )
 target_include_directories(qel_app_ui PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+# Qt's serial port module lists the serial devices present, for the port dialog only.
+target_link_libraries(qel_app_ui PRIVATE Qt6::SerialPort)
 target_link_libraries(qel_app_ui PUBLIC qel_dibus_ui qel_ui_common qel_qel1 qel_shell qel_serial qel_platform)
 qt_add_resources(qel_app_ui qel_app_icons
   PREFIX "/"

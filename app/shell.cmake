@@ -6,6 +6,7 @@ add_library(qel_shell STATIC
   ${CMAKE_CURRENT_LIST_DIR}/ConnectionKeeper.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLines.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLog.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SerialDeviceList.cpp
   ${CMAKE_CURRENT_LIST_DIR}/PortFailureText.cpp
 )
 target_include_directories(qel_shell PUBLIC ${CMAKE_CURRENT_LIST_DIR})

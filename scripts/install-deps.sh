@@ -3,7 +3,7 @@
 # As root it installs what is missing; otherwise it prints the command and fails.
 set -euo pipefail
 packages=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev
-          qt6-base-dev qt6-translations-l10n libgl-dev qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
+          qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
           locales)
 missing=()
 for p in "${packages[@]}"; do

@@ -146,8 +146,6 @@ TEST_F(SettingsWindow, EveryTextIsThePrograms) {
         {"CB_MultyFiles", "text", Q("Разбивать на отдельные файлы")},
         {"BitBtn1", "text", Q("Принять")},
         {"BitBtn2", "text", Q("Отменить")},
-        {"ComboBox1", "toolTip", portHint},
-        {"ComboBox2", "toolTip", portHint},
         {"CB_Spead1", "toolTip", speedHint},
         {"CB_Spead2", "toolTip", speedHint},
         {"CB_QELType1", "toolTip", speedHint},
@@ -184,6 +182,11 @@ TEST_F(SettingsWindow, EveryTextIsThePrograms) {
         ASSERT_NE(object, nullptr) << t.object;
         EXPECT_EQ(object->property(t.property).toString(), t.value) << t.object << "." << t.property;
     }
+    // The port lists' hints are the program's, followed by the device the selected COM
+    // name stands for (without a settings file: the default devices).
+    EXPECT_EQ(Control<QComboBox>("ComboBox1").toolTip(), portHint + Q("\nCOM1 → /dev/ttyS0"));
+    EXPECT_EQ(Control<QComboBox>("ComboBox2").toolTip(), portHint + Q("\nCOM2 → /dev/ttyS1"));
+    EXPECT_EQ(Control<QAction>("N10").text(), Q("&Порты…"));
     EXPECT_TRUE(Control<QAction>("actAbout").text().startsWith(Q("КЭЛ1-Агент")));
     EXPECT_EQ(QKeySequence::mnemonic(Control<QAction>("actAbout").text()), QKeySequence(Qt::ALT | QChar(u'С').unicode()));
     EXPECT_EQ(Control<QAction>("N6").shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
@@ -195,7 +198,7 @@ TEST_F(SettingsWindow, EveryTextIsThePrograms) {
             names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
         return names;
     };
-    EXPECT_EQ(entries(Control<QMenu>("N1")), QStringList({"N2", "-", "N6"}));
+    EXPECT_EQ(entries(Control<QMenu>("N1")), QStringList({"N2", "N10", "-", "N6"}));
     EXPECT_EQ(entries(Control<QMenu>("N4")), QStringList({"N3", "-", "N7"}));
     EXPECT_EQ(entries(Control<QMenu>("PopupMenu1")), QStringList({"LOG1", "N8"}));
     EXPECT_EQ(entries(Control<QMenu>("PopupMenu2")), QStringList({"actAbout", "-", "actOptions", "-", "actExit"}));

@@ -6,6 +6,7 @@ add_executable(app_gui_tests
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticsListTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/GuiTestMain.cpp
   ${CMAKE_CURRENT_LIST_DIR}/LostDeviceTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/PortsDialogTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/QtDialogsTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/SettingsWindowTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/StartUpPiecesTest.cpp

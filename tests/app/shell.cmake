@@ -4,6 +4,7 @@ add_executable(shell_tests
   ${CMAKE_CURRENT_LIST_DIR}/ConnectionKeeperTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLinesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/DiagnosticLogTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/SerialDeviceListTest.cpp
 )
 target_include_directories(shell_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR} ${CMAKE_SOURCE_DIR}/tests/support
                                                ${CMAKE_SOURCE_DIR}/tests/serial)

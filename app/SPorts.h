@@ -1,0 +1,60 @@
+#pragma once
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SerialDeviceList.h"
+
+class QComboBox;
+
+namespace Ui {
+class TPortsDialog;
+}
+
+namespace qel {
+
+// Where the port dialog looks for serial devices: the device folder, for the stable
+// by-id links, and the lister of the devices present.
+struct SerialDeviceSource {
+    std::string deviceFolder;
+    std::function<std::vector<SerialDeviceDetails>()> present;
+};
+// /dev and Qt's serial port module, unless a test put its own in place.
+SerialDeviceSource CurrentSerialDeviceSource();
+void SetSerialDeviceSourceOverride(std::optional<SerialDeviceSource> source);
+
+// The port dialog (menu "&Порты…"): lists the serial devices present and binds each of
+// COM1 to COM8 to one of them or to a typed path, in the section [Ports] of the settings
+// file. An empty box means the default device, /dev/ttyS{n-1}. OK writes the bindings
+// that changed; a refused write is told in an error box and the dialog stays open.
+class TPortsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    TPortsDialog(QWidget* owner, std::string settingsFile, const SerialDeviceSource& source);
+    TPortsDialog(QWidget* owner, std::string settingsFile);
+    ~TPortsDialog() override;
+
+    static constexpr int kPortCount = 8;
+    QComboBox& PortBox(int port);  // 1 .. 8
+    const std::vector<SerialDeviceChoice>& Devices() const { return devices_; }
+
+    // Writes the changed bindings; false when the file refused a write.
+    bool SaveBindings();
+
+    void accept() override;
+
+private:
+    void FillDeviceList();
+    void FillPortBoxes();
+
+    std::unique_ptr<Ui::TPortsDialog> ui_;
+    std::string settingsFile_;
+    std::vector<SerialDeviceChoice> devices_;
+};
+
+}  // namespace qel
