@@ -35,14 +35,16 @@ test-sanitize: build-sanitize
 	  ctest --test-dir $(BUILD_SAN) --output-on-failure -j $(JOBS) --timeout 600
 
 # The measurements: QEL-1 reception latency, what QEL-1M polling costs the window, how soon a
-# returning device is served again, start-up and save with a huge settings file, and what a
-# line costs the diagnostics list at 200 000 lines.
+# returning device is served again, start-up and save with a huge settings file, what a
+# line costs the diagnostics list at 200 000 lines, and filling in a report template with
+# 200 000 placeholders.
 bench: build
 	$(BUILD)/bin/qel1_latency_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/qel1m_poll_benchmark
 	$(BUILD)/bin/qel1_reconnect_bench
 	$(BUILD)/bin/settings_file_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/diagnostics_list_benchmark
+	$(BUILD)/bin/replace_text_bench
 
 demo: build
 	bash scripts/demo.sh $(BUILD)

@@ -38,6 +38,38 @@ char32_t UpperCaseChar(char32_t c) {
 
 namespace {
 
+// Finds a pattern again and again from the left, without overlap, in time linear in the
+// text and the pattern together: a search that compares the pattern afresh at every
+// position would take the text's length times the pattern's.
+template <typename Char>
+class PatternSearch {
+public:
+    explicit PatternSearch(std::basic_string_view<Char> pattern) : pattern_(pattern), border_(pattern.size(), 0) {
+        // border_[i]: length of the longest proper prefix of pattern[0..i] that is also its suffix.
+        for (std::size_t i = 1, k = 0; i < pattern_.size(); ++i) {
+            while (k > 0 && pattern_[i] != pattern_[k]) k = border_[k - 1];
+            if (pattern_[i] == pattern_[k]) ++k;
+            border_[i] = k;
+        }
+    }
+
+    // Position of the first occurrence that begins at or after `from`, or npos. The search
+    // looks at each character of the text once, from `from` to the end of the match.
+    std::size_t Find(std::basic_string_view<Char> text, std::size_t from) const {
+        std::size_t k = 0;  // characters of the pattern matched so far
+        for (std::size_t i = from; i < text.size(); ++i) {
+            while (k > 0 && text[i] != pattern_[k]) k = border_[k - 1];
+            if (text[i] == pattern_[k]) ++k;
+            if (k == pattern_.size()) return i + 1 - k;
+        }
+        return std::basic_string_view<Char>::npos;
+    }
+
+private:
+    std::basic_string_view<Char> pattern_;
+    std::vector<std::size_t> border_;
+};
+
 // The text as upper-case characters, with the byte offset where each begins in the
 // original; one entry past the end holds the text's length. Malformed bytes stand for
 // themselves, kept apart from every real character.
@@ -66,10 +98,11 @@ std::string ReplaceIgnoringCase(std::string_view source, std::string_view patter
                                 bool all) {
     const FoldedText search = Fold(source);
     const std::u32string pat = Fold(pattern).chars;
+    const PatternSearch<char32_t> finder(pat);
     std::string result;
     std::size_t from = 0;  // character position where the unsearched rest begins
     while (from < search.chars.size()) {
-        const std::size_t p = search.chars.find(pat, from);
+        const std::size_t p = finder.Find(search.chars, from);
         if (p == std::u32string::npos) break;
         result.append(source.substr(search.offsets[from], search.offsets[p] - search.offsets[from]));
         result.append(replacement);
@@ -89,10 +122,11 @@ std::string ReplaceText(std::string_view source, std::string_view pattern, std::
     const bool all = (flags & ReplaceAll) != 0;
     if (flags & IgnoreCase) return ReplaceIgnoringCase(source, pattern, replacement, all);
 
+    const PatternSearch<char> finder(pattern);
     std::string result;
     std::size_t from = 0;
     while (from < source.size()) {
-        const std::size_t p = source.find(pattern, from);
+        const std::size_t p = finder.Find(source, from);
         if (p == std::string_view::npos) break;
         result.append(source.substr(from, p - from));
         result.append(replacement);

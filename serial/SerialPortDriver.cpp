@@ -262,6 +262,11 @@ uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
     auto bytes = static_cast<uint8_t*>(buffer);
     uint32_t got = 0;
     uint32_t last = clock_->NowMs();
+    // The whole call lasts at most the time the bytes take on the line plus one input
+    // timeout: a line that trickles a byte now and then, never silent for the timeout,
+    // would otherwise hold the caller (and with it the window) for as long as it likes.
+    const uint32_t start = last;
+    const uint32_t bound = ReadBound(count);
     while (count > 0) {
         const uint32_t waiting = InputCount();
         if (waiting > 0) {
@@ -275,12 +280,20 @@ uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
                 continue;
             }
         }
-        const uint32_t elapsed = clock_->NowMs() - last;
-        if (elapsed > inputTimeout_) break;
-        backend_->WaitReadable(WaitSlice(elapsed, inputTimeout_));
+        const uint32_t now = clock_->NowMs();
+        const uint32_t elapsed = now - last;
+        const uint32_t total = now - start;
+        if (elapsed > inputTimeout_ || total > bound) break;
+        backend_->WaitReadable(std::min(WaitSlice(elapsed, inputTimeout_), WaitSlice(total, bound)));
     }
     ReleasePolling();
     return got;
+}
+
+uint32_t TSerialPortDriver::ReadBound(uint32_t count) const {
+    const auto n = static_cast<int32_t>(std::min<uint32_t>(count, std::numeric_limits<int32_t>::max()));
+    const uint64_t bound = static_cast<uint64_t>(std::max(TransmitTime(speed_, n), 0)) + inputTimeout_;
+    return static_cast<uint32_t>(std::min<uint64_t>(bound, std::numeric_limits<uint32_t>::max()));
 }
 
 void TSerialPortDriver::HoldPolling() { ++pollHoldCount_; }

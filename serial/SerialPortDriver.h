@@ -67,6 +67,8 @@ public:
     uint32_t SendWithTimeout(const void* data, uint32_t count, uint32_t timeoutMs);
     uint32_t Send(const void* data, uint32_t count);
     bool SendText(const std::string& text);
+    // Reads up to count bytes; ends after InputTimeout of silence, and at the latest when
+    // the time the bytes take on the line at ComPortSpeed plus InputTimeout has passed.
     uint32_t Read(void* buffer, uint32_t count);
     void HoldPolling();
     void ReleasePolling();
@@ -127,6 +129,8 @@ public:
     bool PollingActive() const;
 
 private:
+    // How long one Read of `count` bytes may last in all, in ms.
+    uint32_t ReadBound(uint32_t count) const;
     void ReallocateBuffer();
     void StartTicks();
     LineSettings CurrentLineSettings() const;

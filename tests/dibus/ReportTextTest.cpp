@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <string_view>
 
 #include "Cp1251.h"
 #include "Utf8.h"
@@ -33,6 +35,47 @@ TEST(ReplaceText, EdgesOfTheSearch) {
     EXPECT_EQ(ReplaceText("$<nam", "$<name>", "-", ReplaceAll), "$<nam");
     // Zero bytes are ordinary characters.
     EXPECT_EQ(ReplaceText(std::string("a\0b\0", 4), std::string("\0", 1), "-", ReplaceAll), "a-b-");
+}
+
+// The algorithm as written down, searching afresh at each step: the reference for
+// random texts over a small alphabet, where occurrences overlap and almost-matches abound.
+std::string ReplaceByTheLetter(std::string_view source, std::string_view pattern, std::string_view replacement,
+                               bool all) {
+    std::string result;
+    std::string_view rest = source;
+    while (!rest.empty()) {
+        const std::size_t p = rest.find(pattern);
+        if (p == std::string_view::npos) break;
+        result.append(rest.substr(0, p)).append(replacement);
+        rest.remove_prefix(p + pattern.size());
+        if (!all) break;
+    }
+    return result.append(rest);
+}
+
+TEST(ReplaceText, AgreesWithTheStepByStepAlgorithmOnRandomTexts) {
+    std::mt19937 random(11);
+    const auto randomText = [&](std::size_t maxLength, const char* alphabet) {
+        std::string text(random() % (maxLength + 1), ' ');
+        const std::size_t letters = std::char_traits<char>::length(alphabet);
+        for (char& c : text) c = alphabet[random() % letters];
+        return text;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string source = randomText(40, "aab");
+        const std::string pattern = randomText(6, "ab");
+        if (pattern.empty()) continue;
+        for (const bool all : {false, true}) {
+            SCOPED_TRACE(source + " / " + pattern);
+            ASSERT_EQ(ReplaceText(source, pattern, "<>", all ? ReplaceAll : 0u),
+                      ReplaceByTheLetter(source, pattern, "<>", all));
+            // Upper case of both sides first: with a pattern in capitals the same places match.
+            std::string upper = pattern;
+            for (char& c : upper) c = static_cast<char>(c - 0x20);
+            ASSERT_EQ(ReplaceText(source, upper, "<>", (all ? ReplaceAll : 0u) | IgnoreCase),
+                      ReplaceByTheLetter(source, pattern, "<>", all));
+        }
+    }
 }
 
 TEST(ReplaceText, EmptyPatternLeavesTheSourceUnchanged) {

@@ -13,3 +13,10 @@ target_compile_definitions(dibus_tests PRIVATE QEL_DIBUS_RTF_DIR="${CMAKE_CURREN
 target_link_libraries(dibus_tests PRIVATE qel_dibus qel_sim GTest::gtest_main)
 set_target_properties(dibus_tests PROPERTIES AUTOMOC OFF AUTOUIC OFF)
 gtest_discover_tests(dibus_tests DISCOVERY_TIMEOUT 60)
+
+# ReplaceText and the report's filling-in on a template with 200 000 placeholders; a
+# measurement, not a test:
+#   cmake --build build --target replace_text_bench && build/bin/replace_text_bench
+add_executable(replace_text_bench ${CMAKE_CURRENT_LIST_DIR}/ReplaceTextBench.cpp)
+target_link_libraries(replace_text_bench PRIVATE qel_dibus)
+set_target_properties(replace_text_bench PROPERTIES AUTOMOC OFF AUTOUIC OFF)

@@ -261,7 +261,9 @@ TEST_P(DriverTimeouts, ReadGivesUpOnlyAfterInputTimeoutOfSilence) {
     EXPECT_EQ(driver->Read(buf, 16), 0u);
     EXPECT_EQ(clock.now - start, 201u);
 
-    // Pieces 150 ms apart: the call lasts 600 ms, the silence never exceeds 200.
+    // Pieces 150 ms apart: the call lasts 600 ms, the silence never exceeds 200. (At 110 Bd
+    // the 16 bytes take 1455 ms on the line, so the whole call stays within its bound.)
+    driver->SetComPortSpeed(br110);
     const uint32_t before = clock.now;
     for (uint32_t i = 1; i <= 4; ++i) port->ArriveAfter(150 * i, Bytes(4, static_cast<uint8_t>(4 * i)));
     EXPECT_EQ(driver->Read(buf, 16), 16u);
@@ -272,6 +274,24 @@ TEST_P(DriverTimeouts, ReadGivesUpOnlyAfterInputTimeoutOfSilence) {
     port->ArriveAfter(200, Bytes(2));
     port->ArriveAfter(402, Bytes(2));  // 202 ms after the previous piece: too late
     EXPECT_EQ(driver->Read(buf, 16), 2u);
+    EXPECT_EQ(driver->PollHoldCount(), 0);
+}
+
+TEST_P(DriverTimeouts, ATricklingLineEndsTheReadAtItsBound) {
+    Connect();
+    driver->SetComPortSpeed(br9600);
+    uint8_t buf[280] = {};
+    // A working device's reply comes well inside the bound and is read whole.
+    port->ArriveAfter(5, Bytes(13, 0x55));
+    EXPECT_EQ(driver->Read(buf, 13), 13u);
+
+    // One byte every 100 ms, never silent for the 200 ms timeout. 280 bytes take 292 ms on
+    // the line at 9600 Bd: the read ends strictly after 292 + 200 ms.
+    for (uint32_t i = 1; i <= 100; ++i) port->ArriveAfter(100 * i, Bytes(1, static_cast<uint8_t>(i)));
+    const uint32_t before = clock.now;
+    EXPECT_EQ(driver->Read(buf, 280), 4u);
+    EXPECT_EQ(clock.now - before, 493u);
+    EXPECT_EQ(buf[3], 4);
     EXPECT_EQ(driver->PollHoldCount(), 0);
 }
 

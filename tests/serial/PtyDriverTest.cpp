@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -152,6 +153,7 @@ TEST_F(PtyDriver, BurstArrivesInChunksNoLargerThanTheBuffer) {
 
 TEST_F(PtyDriver, ReadEndsAtItsCountOrAfterInputTimeoutOfSilence) {
     driver.SetInputTimeout(150);
+    driver.SetComPortSpeed(br110);  // 10 bytes take 909 ms on the line: within the call's bound
     ASSERT_TRUE(driver.Connect());
     // Five pieces 60 ms apart: longer in all than the timeout, never silent that long.
     std::thread player([&] {
@@ -176,6 +178,31 @@ TEST_F(PtyDriver, ReadEndsAtItsCountOrAfterInputTimeoutOfSilence) {
     const long silent = PtyDevice::Now() - start;
     EXPECT_GT(silent, 150);
     EXPECT_LT(silent, 1000);
+}
+
+TEST_F(PtyDriver, ATricklingLineCannotHoldAReadLongerThanItsBound) {
+    driver.SetInputTimeout(200);
+    driver.SetComPortSpeed(br9600);
+    ASSERT_TRUE(driver.Connect());
+    // One stray byte every 100 ms for up to 3 s; the read asks for 280 bytes, which take
+    // 292 ms at 9600 Bd, so it must end after about 292 + 200 ms.
+    std::atomic<bool> stop{false};
+    std::thread player([&] {
+        for (int i = 0; i < 30 && !stop; ++i) {
+            ::usleep(100000);
+            device.Send(std::vector<uint8_t>{0x5A});
+        }
+    });
+    uint8_t buf[280] = {};
+    const long start = PtyDevice::Now();
+    const uint32_t n = driver.Read(buf, 280);
+    const long took = PtyDevice::Now() - start;
+    stop = true;
+    player.join();
+    EXPECT_GT(took, 492);
+    EXPECT_LT(took, 1200);
+    EXPECT_GE(n, 2u);
+    EXPECT_LE(n, 7u);
 }
 
 TEST_F(PtyDriver, ALongReadForNothingSleepsInsteadOfSpinning) {
