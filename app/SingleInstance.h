@@ -4,10 +4,14 @@
 namespace qel {
 
 // Lets one copy of the program run per user: an exclusive, non-blocking lock on the file
-// "QEL1Monitor" in the user's runtime folder ($XDG_RUNTIME_DIR, else a private folder
-// /tmp/qel1-agent-<uid>). The lock lasts as long as this object and ends with the
-// process, however it ends. When the lock file cannot be had at all, the program runs
-// as the first instance, unchecked.
+// "QEL1Monitor" in a folder that only this user can change ($XDG_RUNTIME_DIR, else
+// /run/user/<uid>, else ~/.local/state/qel1-agent). The lock file must be a regular file of
+// the user's own; it is opened without following a link and without waiting. The lock
+// lasts as long as this object and ends with the process, however it ends.
+//
+// When the guard cannot be set up safely (no private folder; a link, a folder, a pipe or a
+// file of someone else at the lock's path), Problem() says why and FirstInstance() is
+// false: the program must not run, since it cannot tell whether another copy does.
 class SingleInstanceLock {
 public:
     SingleInstanceLock();
@@ -16,18 +20,23 @@ public:
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
-    bool FirstInstance() const { return first_; }
-    // True when the lock is held by this object (false for a second instance and when
-    // no lock file could be opened).
+    // True when this object holds the lock: the program may run.
+    bool FirstInstance() const { return held_; }
     bool Held() const { return held_; }
+    // Why the guard could not be set up (Russian, for the user); empty when it could.
+    const std::string& Problem() const { return problem_; }
 
     // Where the lock file lives for this user; empty when no safe folder exists.
     static std::string DefaultLockFilePath();
 
 private:
     int fd_ = -1;
-    bool first_ = true;
     bool held_ = false;
+    std::string problem_;
 };
+
+// What the program says when the guard cannot be set up, before the reason.
+inline constexpr const char* kSingleInstanceUnsafe =
+    "Не удаётся проверить, не запущена ли уже другая копия программы \"QEL-1 Агент\": ";
 
 }  // namespace qel

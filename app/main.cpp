@@ -38,11 +38,19 @@ int main(int argc, char* argv[]) {
     terminationSignals.Listen();
 
     if (!singleInstance.FirstInstance()) {
-        // The box is all a second copy shows; a termination signal simply ends it.
+        // The box is all a second copy (or a copy that cannot tell) shows; a termination
+        // signal simply ends it.
         QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
             QApplication::closeAllWindows();
             QCoreApplication::exit(1);
         });
+        if (!singleInstance.Problem().empty()) {
+            // The guard cannot be trusted: running could make a second copy.
+            const std::string text = qel::kSingleInstanceUnsafe + singleInstance.Problem();
+            std::cerr << text << '\n';
+            qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"), QString::fromStdString(text));
+            return 1;
+        }
         qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"),
                                             QString::fromUtf8("Одна копия программы \"QEL-1 Агент\" уже запущена"));
         // Refused: whoever started this copy learns it from the exit status.

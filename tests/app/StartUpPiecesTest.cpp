@@ -7,6 +7,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <vector>
 #include <optional>
 #include <string>
 #include <stdexcept>
@@ -63,38 +65,92 @@ TEST(SingleInstanceLock, LetsOneHolderAtATime) {
     EXPECT_TRUE(again.Held());
 }
 
-TEST(SingleInstanceLock, RunsUncheckedWhenNoLockFileCanBeHad) {
+// Whatever stands at the lock's path, or a missing folder, makes the guard untrustworthy:
+// the program must not run, and it says why. Nothing is followed or created elsewhere.
+TEST(SingleInstanceLock, ATrapAtTheLocksPathIsRefusedWithItsReason) {
     TempFolder folder;
-    SingleInstanceLock noFolder(folder / "missing/QEL1Monitor");
-    EXPECT_TRUE(noFolder.FirstInstance());
-    EXPECT_FALSE(noFolder.Held());
-    // A symbolic link in the lock's place is not followed.
-    std::filesystem::create_symlink(folder / "elsewhere", folder / "QEL1Monitor");
-    SingleInstanceLock link(folder / "QEL1Monitor");
-    EXPECT_TRUE(link.FirstInstance());
-    EXPECT_FALSE(link.Held());
+    const std::string path = folder / "QEL1Monitor";
+    struct Trap {
+        const char* name;
+        std::function<void()> plant;
+        std::string reason;
+    };
+    const std::vector<Trap> traps{
+        {"link to a file", [&] { std::filesystem::create_symlink(folder / "elsewhere", path); },
+         "файл блокировки " + path + " - символическая ссылка"},
+        {"link to a folder", [&] { std::filesystem::create_directory_symlink(folder.Path(), path); },
+         "файл блокировки " + path + " - символическая ссылка"},
+        {"folder", [&] { std::filesystem::create_directory(path); }, "файл блокировки " + path + " - папка"},
+        {"pipe", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+         "файл блокировки " + path + " - не обычный файл"},
+        {"file of another user",
+         [&] {
+             WriteBytes(path, "");
+             ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+         },
+         "файл блокировки " + path + " принадлежит другому пользователю"},
+    };
+    for (const Trap& trap : traps) {
+        SCOPED_TRACE(trap.name);
+        trap.plant();
+        const SingleInstanceLock lock(path);
+        EXPECT_FALSE(lock.FirstInstance());
+        EXPECT_FALSE(lock.Held());
+        EXPECT_EQ(lock.Problem(), trap.reason);
+        std::filesystem::remove(path);
+    }
     EXPECT_FALSE(std::filesystem::exists(folder / "elsewhere"));
+
+    const SingleInstanceLock noFolder(folder / "missing/QEL1Monitor");
+    EXPECT_FALSE(noFolder.FirstInstance());
+    EXPECT_NE(noFolder.Problem().find("не открывается"), std::string::npos);
+    const SingleInstanceLock nowhere("");
+    EXPECT_FALSE(nowhere.FirstInstance());
+    EXPECT_FALSE(nowhere.Problem().empty());
+
+    // A second copy is no problem: it is simply refused.
+    const SingleInstanceLock first(path);
+    const SingleInstanceLock second(path);
+    EXPECT_TRUE(first.FirstInstance());
+    EXPECT_FALSE(second.FirstInstance());
+    EXPECT_TRUE(second.Problem().empty());
 }
 
-TEST(SingleInstanceLock, LivesInTheUsersRuntimeFolder) {
+TEST(SingleInstanceLock, LivesInAFolderOnlyTheUserCanChange) {
     TempFolder folder;
+    TempFolder home;
+    const ScopedEnvironment homeVariable("HOME", home.Path().c_str());
     {
         ScopedEnvironment runtime("XDG_RUNTIME_DIR", folder.Path().c_str());
         EXPECT_EQ(SingleInstanceLock::DefaultLockFilePath(), folder / "QEL1Monitor");
     }
-    {
-        ScopedEnvironment runtime("XDG_RUNTIME_DIR", nullptr);
-        const std::string path = SingleInstanceLock::DefaultLockFilePath();
-        const std::string expectedFolder = "/tmp/qel1-agent-" + std::to_string(::getuid());
-        EXPECT_EQ(path, expectedFolder + "/QEL1Monitor");
-        struct stat st {};
-        ASSERT_EQ(::lstat(expectedFolder.c_str(), &st), 0);
+    // Without a runtime folder of its own: /run/user/<uid> where it is the user's, else a
+    // private folder in the home; never a folder that another user could have made first.
+    const std::string shared = "/tmp/qel1-agent-" + std::to_string(::geteuid());
+    const bool madeShared = std::filesystem::create_directory(shared);
+    if (madeShared) {
+        ASSERT_EQ(::chown(shared.c_str(), 65534, 65534), 0);
+    }
+    std::string expected = home / ".local/state/qel1-agent/QEL1Monitor";
+    const std::string userRuntime = "/run/user/" + std::to_string(::geteuid());
+    struct stat st {};
+    if (::stat(userRuntime.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+        (st.st_mode & 022) == 0)
+        expected = userRuntime + "/QEL1Monitor";
+    ::chmod(folder.Path().c_str(), 0777);  // a runtime folder that others may write is not used
+    for (const char* runtime : {static_cast<const char*>(nullptr), "relative/folder", "/nonexistent",
+                                folder.Path().c_str()}) {
+        SCOPED_TRACE(runtime != nullptr ? runtime : "(unset)");
+        ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime);
+        EXPECT_EQ(SingleInstanceLock::DefaultLockFilePath(), expected);
+    }
+    if (madeShared) std::filesystem::remove(shared);
+    if (expected.rfind(home.Path(), 0) == 0) {
+        ASSERT_EQ(::lstat((home / ".local/state/qel1-agent").c_str(), &st), 0);
         EXPECT_TRUE(S_ISDIR(st.st_mode));
         EXPECT_EQ(st.st_mode & 0777, 0700u);
-    }
-    {
-        ScopedEnvironment runtime("XDG_RUNTIME_DIR", "relative/folder");
-        EXPECT_EQ(SingleInstanceLock::DefaultLockFilePath().rfind("/tmp/qel1-agent-", 0), 0u);
+        const SingleInstanceLock lock;
+        EXPECT_TRUE(lock.FirstInstance());
     }
 }
 

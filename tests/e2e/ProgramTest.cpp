@@ -272,6 +272,27 @@ TEST_F(WholeProgram, SecondStartShowsItsMessageAndTouchesNothing) {
     EndWithSigterm(third);
 }
 
+// A link planted at the lock's path would have switched the guard off and let every copy
+// run: now the program says why it cannot check and runs no copy at all.
+TEST_F(WholeProgram, ALinkAtTheLocksPathStopsTheStartWithTheReason) {
+    WriteIni({"Con1check=1", "Con1numCOM=1"});
+    const std::string lock = runtime + "/QEL1Monitor";
+    fs::create_symlink(runtime + "/elsewhere", lock);
+    const auto listingBefore = FolderListing();
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(agent.WaitLog(kNoteBox + "Не удаётся проверить, не запущена ли уже другая копия программы \"QEL-1 "
+                                         "Агент\": файл блокировки " + lock + " - символическая ссылка | Cancel",
+                              kStartMs))
+        << agent.Log();
+    EXPECT_FALSE(agent.HoldsOpen(Device(1).Path()));
+    agent.Signal(SIGTERM);
+    ASSERT_TRUE(agent.WaitExit(kEndMs));
+    EXPECT_TRUE(WIFEXITED(agent.Status()) && WEXITSTATUS(agent.Status()) == 1) << "status " << agent.Status();
+    EXPECT_EQ(FolderListing(), listingBefore);
+    EXPECT_FALSE(fs::exists(runtime + "/elsewhere"));
+    EXPECT_TRUE(fs::is_symlink(lock));
+}
+
 TEST_F(WholeProgram, OneReportBoxAtATimeAndReceptionGoesOnUnderIt) {
     WriteIni({"Con1check=1", "Con1numCOM=1", "ScreenMessages=1"});
     AgentProcess& agent = StartAgent();
