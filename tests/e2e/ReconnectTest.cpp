@@ -82,10 +82,11 @@ protected:
                                   {"LC_ALL", "C"},
                                   {"QT_LOGGING_RULES", "qel.dialogs.info=true"}}));
     }
-    // The program has the device's terminal open, and has had the time to set it up.
+    // The program has the device's terminal open, and has had the time to set it up and
+    // empty its queues (on a loaded machine that can lag the open by over a second).
     bool HoldsDevice(int timeoutMs) {
         if (!PollUntil([&] { return agent->HoldsOpen(device->Path()); }, timeoutMs, 5)) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         return true;
     }
     std::string DataFile() const { return ReadBytes(folder + "/Data.qel"); }
