@@ -5,7 +5,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 WERROR     ?= ON
 
-.PHONY: all deps build build-sanitize test test-fast test-sanitize bench demo install clean
+.PHONY: all deps build build-sanitize test test-fast test-sanitize bench demo install package clean
 
 all: build
 
@@ -51,6 +51,10 @@ demo: build
 
 install: build
 	cmake --install $(BUILD)
+
+# The .deb and the .rpm, into $(BUILD)/packages/.
+package: build
+	cd $(BUILD) && cpack
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SAN)
