@@ -157,6 +157,7 @@ private:
     // Starts a block for the paragraph: the free block where the cursor is (the document's
     // first, or the one after a table), else a new one.
     void StartBlock(const qel::Paragraph& paragraph) {
+        spaceAfter_ = paragraph.format.spaceAfter;
         const QTextBlockFormat format = BlockFormat(paragraph);
         const QTextCharFormat chars = CharacterFormat(source_, paragraph.inlines.empty() ? CharFormat{} : paragraph.inlines.front().format);
         if (blockFree_) {
@@ -313,6 +314,8 @@ private:
             }
         format.setAlignment(Qt::AlignLeft);
         format.setLeftMargin(Px(std::max(0, rows.front().leftEdge)));
+        // Qt leaves out the space after the paragraph before a table: the table keeps it.
+        format.setTopMargin(Px(spaceAfter_));
         // A cell's edges in rich text enclose its padding; Qt's column width is the text's.
         QList<QTextLength> widths;
         int left = rows.front().leftEdge;
@@ -378,6 +381,7 @@ private:
     bool blockFree_ = true;   // the cursor's block holds nothing yet and may take a paragraph
     bool afterTable_ = false;
     int pictures_ = 0;
+    int spaceAfter_ = 0;  // space after the paragraph last started
 };
 
 // Adds a block's text to the lines: a forced line break ends a line, pictures give nothing.
