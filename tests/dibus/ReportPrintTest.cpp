@@ -334,32 +334,5 @@ TEST(ReportPrint, ShippedTemplateIsFormatted) {
     EXPECT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const std::string& f) { return f.find("Bold") == std::string::npos; }));
 }
 
-// A template of 200 000 lines prints whole: every page, the last line on the last page.
-TEST(ReportPrint, TemplateOfTwoHundredThousandLinesPrintsWhole) {
-    std::string rtf = "{\\rtf1\\ansi\\paperw11906\\paperh16838 ";
-    for (int i = 1; i <= 200000; ++i) rtf += "line " + std::to_string(i) + "\\par\n";
-    rtf += "}";
-    RichTextDocument document;
-    document.LoadFromRtf(rtf);
-    test::TempFolder dir;
-    const std::string pdf = dir / "long.pdf";
-    const auto started = std::chrono::steady_clock::now();
-    QTextDocument surface;
-    BuildTextDocument(document.Formatted(), surface);
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(pdf));
-    printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout()));
-    PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    const int pages = PdfPages(pdf);
-    std::printf("200000 lines: %d pages in %.1f s\n", pages, seconds);
-    EXPECT_GT(pages, 3000);
-    const std::string first = Tool("pdftotext", {"-f", "1", "-l", "1", pdf, "-"});
-    EXPECT_NE(first.find("line 1\n"), std::string::npos);
-    const std::string last = Tool("pdftotext", {"-f", std::to_string(pages), "-l", std::to_string(pages), pdf, "-"});
-    EXPECT_NE(last.find("line 200000"), std::string::npos) << last;
-}
-
 }  // namespace
 }  // namespace qel
