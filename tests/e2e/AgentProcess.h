@@ -8,6 +8,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +21,22 @@
 extern char** environ;
 
 namespace qel::test {
+
+// CPU time (user and system) a process has used, in ms, from /proc/PID/stat; -1 if unknown.
+inline long ProcessCpuMs(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t close = text.rfind(')');
+    if (close == std::string::npos) return -1;
+    std::istringstream fields(text.substr(close + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) stime = std::stol(field);
+    }
+    return (utime + stime) * 1000 / ::sysconf(_SC_CLK_TCK);
+}
 
 class AgentProcess {
 public:
