@@ -9,7 +9,7 @@
 #include "DiBusModTransport.h"
 #include "LocalTime.h"
 #include "Qel1mRecord.h"
-#include "SettingsWindowRig.h"
+#include "Qel1mSettingsRig.h"
 #include "UQEL1M_Control.h"
 
 namespace qel {
@@ -17,19 +17,8 @@ namespace {
 
 using test::Q;
 
-class Qel1mLostLink : public test::SettingsWindowRig {
+class Qel1mLostLink : public test::Qel1mSettingsRig {
 protected:
-    void SetUp() override {
-        SettingsWindowRig::SetUp();
-        NextRecordNumber = 1;
-        SetLocalTimeSource([] { return LocalMoment{2026, 3, 3, 9, 5, 7}; });
-    }
-    void TearDown() override {
-        SettingsWindowRig::TearDown();
-        test::RunEventsFor(0);
-        SetLocalTimeSource({});
-        NextRecordNumber = 1;
-    }
     Simulator& Qel1m(int n) {
         Simulator& device = Device(n);
         device.SetType(SimDeviceType::Qel1m);

@@ -12,7 +12,7 @@
 #include "DiBusModTransport.h"
 #include "LocalTime.h"
 #include "Qel1mRecord.h"
-#include "SettingsWindowRig.h"
+#include "Qel1mSettingsRig.h"
 #include "UQEL1M_Control.h"
 
 namespace qel {
@@ -20,19 +20,8 @@ namespace {
 
 using test::Q;
 
-class Qel1mSettings : public test::SettingsWindowRig {
+class Qel1mSettings : public test::Qel1mSettingsRig {
 protected:
-    void SetUp() override {
-        SettingsWindowRig::SetUp();
-        NextRecordNumber = 1;
-        SetLocalTimeSource([] { return LocalMoment{2026, 3, 3, 9, 5, 7}; });
-    }
-    void TearDown() override {
-        SettingsWindowRig::TearDown();
-        test::RunEventsFor(0);
-        SetLocalTimeSource({});
-        NextRecordNumber = 1;
-    }
 
     // Both devices are QEL-1M; the keys given follow the port mapping.
     TComSetup& OpenWith(const std::vector<std::string>& keys) {

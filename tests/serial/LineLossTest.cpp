@@ -24,18 +24,6 @@
 namespace qel::test {
 namespace {
 
-// Ticks the driver every 2 ms until `done` holds or `maxMs` passed.
-template <typename Pred>
-bool TickUntil(TSerialPortDriver& driver, Pred done, long maxMs = 3000) {
-    const long deadline = PtyDevice::Now() + maxMs;
-    while (!done()) {
-        if (PtyDevice::Now() > deadline) return false;
-        driver.PollTick();
-        ::usleep(2000);
-    }
-    return true;
-}
-
 class LossRules : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -146,17 +134,17 @@ TEST_F(PtyLoss, TheDriverAloneNoticesTheLossButDoesNotReconnect) {
     driver.OnReceiveData = [&](TSerialPortDriver*, const uint8_t* p, uint32_t n) { got.insert(got.end(), p, p + n); };
     ASSERT_TRUE(driver.Connect());
     ASSERT_EQ(first->Send("A"), 1u);
-    ASSERT_TRUE(TickUntil(driver, [&] { return got.size() == 1; }));
+    ASSERT_TRUE(PumpUntil(driver, [&] { return got.size() == 1; }));
 
     // The device vanishes: its end closes and the link goes.
     first.reset();
     ::unlink(link.c_str());
-    ASSERT_TRUE(TickUntil(driver, [&] { return losses > 0; }, 2000));
+    ASSERT_TRUE(PumpUntil(driver, [&] { return losses > 0; }, 2000));
     // It comes back behind the same link, as another terminal; the driver stays where it was.
     PtyDevice second;
     PointLink(link, second.SlavePath());
     ASSERT_EQ(second.Send("B"), 1u);
-    TickUntil(driver, [] { return false; }, 500);
+    PumpUntil(driver, [] { return false; }, 500);
     uint8_t buffer[4];
     driver.SetInputTimeout(50);
     EXPECT_EQ(driver.Read(buffer, 4), 0u);
@@ -169,7 +157,7 @@ TEST_F(PtyLoss, TheDriverAloneNoticesTheLossButDoesNotReconnect) {
     driver.Disconnect();
     ASSERT_TRUE(driver.Connect());
     ASSERT_EQ(second.Send("C"), 1u);
-    ASSERT_TRUE(TickUntil(driver, [&] { return got.size() == 2; }));
+    ASSERT_TRUE(PumpUntil(driver, [&] { return got.size() == 2; }));
     EXPECT_EQ(got.back(), 'C');
     EXPECT_FALSE(driver.LineLost());
 }

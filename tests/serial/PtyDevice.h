@@ -87,4 +87,16 @@ private:
     std::string slave_;
 };
 
+// Ticks a driver every 2 ms until `done` holds or `maxMs` passed.
+template <typename Driver, typename Pred>
+bool PumpUntil(Driver& driver, Pred done, long maxMs = 3000) {
+    const long deadline = PtyDevice::Now() + maxMs;
+    while (!done()) {
+        if (PtyDevice::Now() > deadline) return false;
+        driver.PollTick();
+        ::usleep(2000);
+    }
+    return true;
+}
+
 }  // namespace qel::test

@@ -29,18 +29,6 @@ long CpuMs() {
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000L + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000L;
 }
 
-// Ticks the driver every 2 ms until `done` holds or `maxMs` passed.
-template <typename Pred>
-bool PumpUntil(TSerialPortDriver& driver, Pred done, long maxMs = 3000) {
-    const long deadline = PtyDevice::Now() + maxMs;
-    while (!done()) {
-        if (PtyDevice::Now() > deadline) return false;
-        driver.PollTick();
-        ::usleep(2000);
-    }
-    return true;
-}
-
 std::vector<uint8_t> Append(std::vector<uint8_t>& to, const uint8_t* p, uint32_t n) {
     to.insert(to.end(), p, p + n);
     return to;
