@@ -5,28 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "Configuration.h"
-#include "DiagnosticLog.h"
 #include "RecordLine.h"
 
 namespace qel {
 
-bool ReceptionOptions::LastRecordIfError() { return GetLastRecordIfError; }
-
-Qel1Reception::Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2,
-                             ReceptionOptions& options, DataFileWriter& writer)
-    : comDriver1_(comDriver1), comDriver2_(comDriver2), options_(options), writer_(writer) {
-    const auto handler = [this](TSerialPortDriver* sender, const uint8_t* data, uint32_t size) {
-        ComDriver1ReceiveData(sender, data, size);
-    };
-    comDriver1_.OnReceiveData = handler;
-    comDriver2_.OnReceiveData = handler;
-}
-
-Qel1Reception::~Qel1Reception() {
-    comDriver1_.OnReceiveData = nullptr;
-    comDriver2_.OnReceiveData = nullptr;
-}
+Qel1Reception::Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, OptionsSource& options,
+                             DataFileWriter& writer, ProgramState& state)
+    : comDriver1_(comDriver1), comDriver2_(comDriver2), options_(options), writer_(writer), state_(state) {}
 
 namespace {
 
@@ -48,15 +33,15 @@ bool IsRunOfGoodPackets(const uint8_t* data, uint32_t size) {
 }  // namespace
 
 void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize) {
-    const bool requestLastRecord = options_.LastRecordIfError();
-    BeepDefault();
+    const bool requestLastRecord = state_.GetLastRecordIfError;
+    state_.Log.BeepDefault();
 
     if (IsRunOfGoodPackets(DataPtr, DataSize)) {
         // Each packet on its own, in order, as if it had come in an event of its own. A
         // copy: a box of one packet's report may run a further event on the driver's buffer.
         const std::vector<uint8_t> packets(DataPtr, DataPtr + DataSize);
         for (uint32_t offset = 0; offset < DataSize; offset += PacketSize) {
-            if (offset > 0) BeepDefault();
+            if (offset > 0) state_.Log.BeepDefault();
             std::memcpy(packetBuffer_.data(), packets.data() + offset, PacketSize);
             ExamineWholePacket(Sender, requestLastRecord);
         }
@@ -71,7 +56,7 @@ void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8
         const uint32_t count =
             Sender != nullptr ? std::min(Sender->Read(fragmentBuffer_.data(), PacketSize), PacketSize) : 0;
         if (size + count == PacketSize) {
-            NoteDiagnostic(kPiecesRestored);
+            state_.Log.Note(kPiecesRestored);
             std::memcpy(packetBuffer_.data() + size, fragmentBuffer_.data(), count);
         }
         size += count;
@@ -89,27 +74,28 @@ void Qel1Reception::ExamineWholePacket(TSerialPortDriver* sender, bool requestLa
     if (!ChecksumMatches(packetBuffer_.data())) return Refuse(sender, requestLastRecord, kChecksumMismatch);
 
     if (packetBuffer_[13] != 0) {
-        ReportDiagnostic(kDeviceErrorPrefix + DecimalText(packetBuffer_[13]));
+        state_.Log.Report(kDeviceErrorPrefix + DecimalText(packetBuffer_[13]));
         return;
     }
 
-    const std::string line = BuildQel1Record(packetBuffer_.data());
-    NoteDiagnostic(kPacketReceivedPrefix + line);
-    writer_.Save2File(line);
+    const RecordFieldsData record = BuildQel1Record(packetBuffer_.data());
+    state_.RecordFields = record;
+    const std::string line = JoinRecordLine(record);
+    state_.Log.Note(kPacketReceivedPrefix + line);
+    writer_.Save2File(line, record.FileName());
 }
 
 void Qel1Reception::Refuse(TSerialPortDriver* sender, bool requestLastRecord, const char* message) {
     if (requestLastRecord)
         RequestLastRecord(sender);
     else
-        ReportDiagnostic(message);
+        state_.Log.Report(message);
 }
 
 void Qel1Reception::RequestLastRecord(TSerialPortDriver* sender) {
-    constexpr int kQel1Type = 0;
-    if (sender == &comDriver1_ && options_.DeviceTypeIndex(1) == kQel1Type) {
+    if (sender == &comDriver1_ && options_.Current().Connection(1).typeIndex == kQel1TypeIndex) {
         comDriver1_.Purge(true, true);
-    } else if (sender == &comDriver2_ && options_.DeviceTypeIndex(2) == kQel1Type) {
+    } else if (sender == &comDriver2_ && options_.Current().Connection(2).typeIndex == kQel1TypeIndex) {
         // The result is not looked at: there is nothing more to be done if it fails.
         comDriver2_.SendText(std::string(LastRecordCommand));
     }

@@ -3,7 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "Configuration.h"
 #include "DataFile.h"
+#include "ProgramState.h"
 #include "SerialPortDriver.h"
 
 namespace qel {
@@ -17,17 +19,6 @@ inline constexpr const char* kDeviceErrorPrefix =
     "Приняты данные с информацией о внутренней ошибке прибора КЭЛ-1 под номером ";
 inline constexpr const char* kPacketReceivedPrefix = "Принят пакет: ";
 
-// What the receive handler reads from the settings window, at the moment of use.
-class ReceptionOptions {
-public:
-    virtual ~ReceptionOptions() = default;
-    // The program-wide flag GetLastRecordIfError unless the window keeps it elsewhere.
-    virtual bool LastRecordIfError();
-    // Selection index of CB_QELType1 or CB_QELType2 (connection 1 or 2): 0 = QEL-1,
-    // 1 = QEL-1M, -1 = none.
-    virtual int DeviceTypeIndex(int connection) = 0;
-};
-
 // The receive handler of both serial drivers for QEL-1 devices: joins a packet that came in
 // pieces, checks size, the write hold-off, the checksum and the device's error byte, and
 // files every good measurement through the data file writer.
@@ -37,10 +28,10 @@ public:
     // Asks a QEL-1 for its last record again.
     static constexpr std::string_view LastRecordCommand{"\x04\x52\x44\x00", 4};
 
-    // Binds itself to OnReceiveData of both drivers; unbinds when destroyed.
-    Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, ReceptionOptions& options,
-                  DataFileWriter& writer);
-    ~Qel1Reception();
+    // Reads the device types from the options, the flag GetLastRecordIfError from the
+    // program state, and files through the writer. Its owner binds it to the drivers.
+    Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, OptionsSource& options,
+                  DataFileWriter& writer, ProgramState& state);
     Qel1Reception(const Qel1Reception&) = delete;
     Qel1Reception& operator=(const Qel1Reception&) = delete;
 
@@ -56,8 +47,9 @@ private:
 
     TSerialPortDriver& comDriver1_;
     TSerialPortDriver& comDriver2_;
-    ReceptionOptions& options_;
+    OptionsSource& options_;
     DataFileWriter& writer_;
+    ProgramState& state_;
     // Shared by both connections; a nested event (from inside a report's box) overwrites them.
     std::array<uint8_t, PacketSize> packetBuffer_{};
     std::array<uint8_t, PacketSize> fragmentBuffer_{};

@@ -1,14 +1,11 @@
 #include "SerialPortDriver.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <new>
 #include <utility>
 
-#include "ProgramFolders.h"
-#include "ProfileFile.h"
 
 namespace qel {
 
@@ -76,20 +73,8 @@ int32_t TransmitTime(TComPortBaudRate speed, int32_t n) {
     return static_cast<int32_t>(whole);
 }
 
-std::string ComPortDevicePath(TComPortNumber port) {
-    const unsigned number = static_cast<unsigned>(port) + 1;
-    char digits[8];
-    auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    const std::string key = "COM" + std::string(digits, end);
-    std::string path;
-    try {
-        path = GetProfileString(SettingsFilePath(), "Ports", key, "");
-    } catch (...) {
-        path.clear();
-    }
-    if (!path.empty()) return path;
-    end = std::to_chars(digits, digits + sizeof digits, number - 1).ptr;
-    return "/dev/ttyS" + std::string(digits, end);
+std::string DefaultDevicePath(TComPortNumber port) {
+    return "/dev/ttyS" + std::to_string(static_cast<unsigned>(port));
 }
 
 TSerialPortDriver::TSerialPortDriver(std::unique_ptr<PortBackend> backend, Clock* clock,
@@ -121,7 +106,7 @@ bool TSerialPortDriver::Connect() {
     openFailure_ = PortOpenFailure{PortOpenError::Other, 0, {}};
     if (!backend_) return false;
     try {
-        devicePath_ = ComPortDevicePath(comPort_);
+        devicePath_ = DevicePathOf ? DevicePathOf(comPort_) : DefaultDevicePath(comPort_);
     } catch (...) {
         devicePath_.clear();
         return false;

@@ -37,9 +37,10 @@ uint32_t BaudRateValue(TComPortBaudRate rate);
 // n characters of 10 bit times at the given speed, in ms, rounded half to even.
 int32_t TransmitTime(TComPortBaudRate speed, int32_t n);
 
-// Device path of a port: key COMn of section [Ports] in the settings file
-// "QEL1_Agent.ini" (SettingsFilePath), read afresh at each call, else /dev/ttyS{n-1}.
-std::string ComPortDevicePath(TComPortNumber port);
+// The device a COM port stands for; the owner of the driver knows where that is kept.
+using DevicePathLookup = std::function<std::string(TComPortNumber port)>;
+// Where a driver without a lookup opens COMn: /dev/ttyS{n-1}.
+std::string DefaultDevicePath(TComPortNumber port);
 
 // Owns one serial port: opens it exclusively, polls it on a periodic tick and hands what
 // arrived to its owner; writes and reads synchronously with inactivity timeouts.
@@ -55,6 +56,8 @@ public:
     TSerialPortDriver& operator=(const TSerialPortDriver&) = delete;
 
     std::string Name;  // component name, for messages and tests
+    // Asked at each Connect for the device of ComPort; none gives DefaultDevicePath.
+    DevicePathLookup DevicePathOf;
 
     bool Connect();
     void Disconnect();

@@ -83,7 +83,7 @@ TEST_F(ReceptionPipelineTest, DeviceErrorIsReportedAndNeverAsksForTheLastRecord)
     EXPECT_EQ(rig.sink.lines, Lines{std::string(kDeviceErrorPrefix) + "7"});
     EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion}));
 
-    GetLastRecordIfError = true;  // whatever the flag says
+    rig.state.GetLastRecordIfError = true;  // whatever the flag says
     error[13] = static_cast<char>(200);
     error[14] = static_cast<char>(0xDB + 200);
     Send(*rig.device2, rig.driver2, error);
@@ -104,7 +104,7 @@ TEST_F(ReceptionPipelineTest, BadChecksumIsReportedWithTheFlagOff) {
 }
 
 TEST_F(ReceptionPipelineTest, FlagOnConnectionOnePurgesAndSendsNothing) {
-    GetLastRecordIfError = true;
+    rig.state.GetLastRecordIfError = true;
     // Bytes that arrive while the event runs are thrown away by the purge.
     DuringNextEventSend(*rig.device1, rig.driver1, "12345");
     Send(*rig.device1, rig.driver1, kBadChecksum);
@@ -118,7 +118,7 @@ TEST_F(ReceptionPipelineTest, FlagOnConnectionOnePurgesAndSendsNothing) {
 }
 
 TEST_F(ReceptionPipelineTest, FlagOnConnectionTwoSendsTheCommandAndPurgesNothing) {
-    GetLastRecordIfError = true;
+    rig.state.GetLastRecordIfError = true;
     // These bytes stay queued and make a second, short event of their own, refused as well.
     DuringNextEventSend(*rig.device2, rig.driver2, "12345");
     Send(*rig.device2, rig.driver2, kBadChecksum);
@@ -132,7 +132,7 @@ TEST_F(ReceptionPipelineTest, FlagOnConnectionTwoSendsTheCommandAndPurgesNothing
 }
 
 TEST_F(ReceptionPipelineTest, TheDeviceRepeatsItsLastRecordAfterABadChecksum) {
-    GetLastRecordIfError = true;
+    rig.state.GetLastRecordIfError = true;
     ASSERT_TRUE(rig.device2->WaitSent(rig.device2->SendPacket(ExampleFields(), /*badChecksum=*/true), 2000));
     ASSERT_TRUE(ReceptionRig::Settle(rig.driver2, 15));
     ASSERT_TRUE(rig.loop.RunUntil([&] { return std::ranges::count(rig.sink.lines, kAccepted) == 1; }, 3000));
@@ -146,7 +146,7 @@ TEST_F(ReceptionPipelineTest, TheDeviceRepeatsItsLastRecordAfterABadChecksum) {
 }
 
 TEST_F(ReceptionPipelineTest, FlagOnWithQel1MConnectionsDoesNothingButBeep) {
-    GetLastRecordIfError = true;
+    rig.state.GetLastRecordIfError = true;
     rig.window.types[0] = 1;
     rig.window.types[1] = 1;
     // Connection 1: no purge, so the later bytes make a second (silent) event.
@@ -314,7 +314,7 @@ TEST_F(ReceptionPipelineTest, TheFirstFailingCheckInTheFixedOrderGivesTheMessage
             rig.window.rewrite = true;
             const std::string path = rig.window.path;
             rig.window.path.clear();
-            rig.writer.Save2File("x");  // a failed write holds reception off
+            rig.writer.Save2File("x", {});  // a failed write holds reception off
             rig.window.path = path;
             rig.window.rewrite = false;
         }
@@ -346,7 +346,7 @@ TEST_F(ReceptionPipelineTest, HeldOffWithTheFlagOnAsksConnectionTwoInsteadOfRepo
     ASSERT_TRUE(RunUntilLines(1));
     ASSERT_TRUE(rig.writer.WriteBlocked());
 
-    GetLastRecordIfError = true;
+    rig.state.GetLastRecordIfError = true;
     Send(*rig.device2, rig.driver2, kExamplePacket);
     ASSERT_TRUE(RunUntilReceived(*rig.device2, 4, 3000));
     EXPECT_EQ(rig.device2->Received(), kLastRecordRequest);

@@ -6,6 +6,7 @@
 
 #include "DataFile.h"
 #include "DataFileSettings.h"
+#include "ProgramState.h"
 #include "Qel1Reception.h"
 #include "RecordingSink.h"
 #include "Regional.h"
@@ -18,16 +19,26 @@
 namespace qel::test {
 
 // The settings window's options as the reception reads them.
-struct WindowOptions : DataFileSettings, ReceptionOptions {
+struct WindowOptions : DataFileSettings {
     int types[2] = {0, 0};  // CB_QELType1, CB_QELType2
 
-    int DeviceTypeIndex(int connection) override { return types[connection - 1]; }
+    ProgramOptions Current() const override {
+        ProgramOptions o = DataFileSettings::Current();
+        o.Connection(1).typeIndex = types[0];
+        o.Connection(2).typeIndex = types[1];
+        return o;
+    }
 };
 
 class ReceptionRig : public SimulatedPorts {
 public:
     ReceptionRig() {
-        GetLastRecordIfError = false;
+        // Bound as the connections bind it.
+        const auto receive = [this](TSerialPortDriver* sender, const uint8_t* bytes, uint32_t count) {
+            reception.ComDriver1ReceiveData(sender, bytes, count);
+        };
+        driver1.OnReceiveData = receive;
+        driver2.OnReceiveData = receive;
         driver1.SetComPortSpeed(br4800);
         driver2.SetInputTimeout(2000);
         ConnectAsSettingsWindow(driver1, driver2);
@@ -37,7 +48,6 @@ public:
     ~ReceptionRig() {
         driver1.Disconnect();
         driver2.Disconnect();
-        GetLastRecordIfError = false;
     }
 
     ReceptionRig(const ReceptionRig&) = delete;
@@ -58,13 +68,14 @@ public:
     std::string DataFile() const { return ReadBytes(window.path); }
 
     RegionalGuard russian{RussianRegionalSettings()};
-    RecordingSink sink;
+    ProgramState state;
+    RecordingSink sink{state.Log};
     TimerLoop loop;
     TSerialPortDriver driver1{nullptr, nullptr, loop.MakeTickSource()};
     TSerialPortDriver driver2{nullptr, nullptr, loop.MakeTickSource()};
     WindowOptions window;
-    DataFileWriter writer{window};
-    Qel1Reception reception{driver1, driver2, window, writer};
+    DataFileWriter writer{window, state.Log, state.Writing};
+    Qel1Reception reception{driver1, driver2, window, writer, state};
 };
 
 }  // namespace qel::test

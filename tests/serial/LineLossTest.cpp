@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "ExecutableFolder.h"
 #include "FakePort.h"
+#include "PortsOf.h"
 #include "PtyDevice.h"
 #include "SerialPortDriver.h"
 #include "TestFiles.h"
@@ -108,8 +108,6 @@ TEST_F(LossRules, AFailedConnectKeepsThePathAndTheBackendsReason) {
 // Pseudo-terminals: the device end closed is what an unplugged adapter looks like.
 class PtyLoss : public ::testing::Test {
 protected:
-    void SetUp() override { SetExecutableFolderOverride(folder.Path()); }
-    void TearDown() override { SetExecutableFolderOverride(""); }
     void MapCom1(const std::string& path) {
         WriteBytes(folder / "QEL1_Agent.ini", "[Ports]\r\nCOM1=" + path + "\r\n");
     }
@@ -127,6 +125,7 @@ TEST_F(PtyLoss, TheDriverAloneNoticesTheLossButDoesNotReconnect) {
     PointLink(link, first->SlavePath());
     MapCom1(link);
     TSerialPortDriver driver;
+    driver.DevicePathOf = PortsOf(folder / "QEL1_Agent.ini");
     driver.SetComPort(pnCOM1);
     int losses = 0;
     std::vector<uint8_t> got;
@@ -169,6 +168,7 @@ TEST_F(PtyLoss, ARemovedDeviceNodeIsALoss) {
     ASSERT_EQ(::stat(device.SlavePath().c_str(), &st), 0);
     // A temporary folder may be mounted without device nodes; /dev never is.
     TSerialPortDriver driver;
+    driver.DevicePathOf = PortsOf(folder / "QEL1_Agent.ini");
     driver.SetComPort(pnCOM1);
     std::string node;
     for (const std::string& candidate : {folder / "ttyNODE", "/dev/qel-test-" + std::to_string(::getpid())}) {

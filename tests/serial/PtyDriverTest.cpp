@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "ExecutableFolder.h"
 #include "FakePort.h"
+#include "PortsOf.h"
 #include "PtyDevice.h"
 #include "SerialPortDriver.h"
 #include "TestFiles.h"
@@ -40,13 +40,10 @@ protected:
         WriteBytes(folder / "plain", "not a terminal");
         WriteIni("COM1=" + device.SlavePath() + "\r\nCOM3=" + folder / "missing" + "\r\ncom4 = " +
                  folder / "plain" + "\r\n");
-        SetExecutableFolderOverride(folder.Path());
+        driver.DevicePathOf = PortsOf(folder / "QEL1_Agent.ini");
         driver.SetComPort(pnCOM1);
     }
-    void TearDown() override {
-        driver.Disconnect();
-        SetExecutableFolderOverride("");
-    }
+    void TearDown() override { driver.Disconnect(); }
     void WriteIni(const std::string& ports) {
         WriteBytes(folder / "QEL1_Agent.ini", "[QEL1_Agent]\r\nComPort1=0\r\n[Ports]\r\n" + ports);
     }
@@ -56,19 +53,9 @@ protected:
     TSerialPortDriver driver;
 };
 
-TEST_F(PtyDriver, PortPathsComeFromTheIniFileReadAtEachCall) {
-    EXPECT_EQ(ComPortDevicePath(pnCOM1), device.SlavePath());
-    EXPECT_EQ(ComPortDevicePath(pnCOM4), folder / "plain");
-    EXPECT_EQ(ComPortDevicePath(pnCOM2), "/dev/ttyS1");
-    EXPECT_EQ(ComPortDevicePath(pnCOM16), "/dev/ttyS15");
-    WriteIni("COM16=/dev/ttyUSB3\r\nCOM2=\r\n");
-    EXPECT_EQ(ComPortDevicePath(pnCOM16), "/dev/ttyUSB3");
-    EXPECT_EQ(ComPortDevicePath(pnCOM2), "/dev/ttyS1");  // an empty value names no device
-    EXPECT_EQ(ComPortDevicePath(pnCOM1), "/dev/ttyS0");
-}
-
 TEST_F(PtyDriver, OpeningIsExclusiveAndAFailedOpenChangesNothing) {
     TSerialPortDriver other;
+    other.DevicePathOf = PortsOf(folder / "QEL1_Agent.ini");
     for (auto port : {pnCOM3, pnCOM4}) {  // missing device, then a plain file
         other.SetComPort(port);
         EXPECT_FALSE(other.Connect());
@@ -95,6 +82,7 @@ TEST_F(PtyDriver, OpeningIsExclusiveAndAFailedOpenChangesNothing) {
 TEST_F(PtyDriver, StreamTicksDeliverPiecesAsTheyArrive) {
     TimerLoop loop;
     TSerialPortDriver ticking(nullptr, nullptr, loop.MakeTickSource());
+    ticking.DevicePathOf = PortsOf(folder / "QEL1_Agent.ini");
     ticking.SetComPort(pnCOM1);
     ticking.SetComPortPollingDelay(20);
     std::vector<uint8_t> got;

@@ -6,8 +6,9 @@
 #include <stdexcept>
 #include <string>
 
-#include "Configuration.h"
 #include "ExecutableFolder.h"
+#include "PortsOf.h"
+#include "ProgramFolders.h"
 #include "SerialPortDriver.h"
 #include "Simulator.h"
 #include "TestFiles.h"
@@ -22,16 +23,20 @@ public:
         if (!device1) throw std::runtime_error("pseudo-terminal 1: " + error);
         device2 = Simulator::CreatePty("", error);
         if (!device2) throw std::runtime_error("pseudo-terminal 2: " + error);
-        WriteIni(dir / kConfigurationFileName, PortsSection({device1->Path(), device2->Path()}));
+        WriteIni(SettingsPath(), PortsSection({device1->Path(), device2->Path()}));
         SetExecutableFolderOverride(dir.Path());
     }
     ~SimulatedPorts() { SetExecutableFolderOverride(""); }
     SimulatedPorts(const SimulatedPorts&) = delete;
     SimulatedPorts& operator=(const SimulatedPorts&) = delete;
 
+    std::string SettingsPath() const { return dir / kSettingsFileName; }
+
     // Names and ports as ComDriver1 and ComDriver2 of the settings window have them
     // (connection 2 polls every 300 ms), then both opened.
-    static void ConnectAsSettingsWindow(TSerialPortDriver& driver1, TSerialPortDriver& driver2) {
+    void ConnectAsSettingsWindow(TSerialPortDriver& driver1, TSerialPortDriver& driver2) const {
+        driver1.DevicePathOf = PortsOf(SettingsPath());
+        driver2.DevicePathOf = PortsOf(SettingsPath());
         driver1.Name = "ComDriver1";
         driver1.SetComPort(pnCOM1);
         driver2.Name = "ComDriver2";

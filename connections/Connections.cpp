@@ -1,0 +1,132 @@
+#include "Connections.h"
+
+#include <utility>
+
+#include "PortPaths.h"
+#include "Qel1mCommands.h"
+
+namespace qel {
+
+namespace {
+
+// A selection index of a port list that names a port (COM1 to COM8).
+bool PortFromIndex(int index, TComPortNumber& port) {
+    if (index < 0 || index >= kPortCount) return false;
+    port = static_cast<TComPortNumber>(index);
+    return true;
+}
+
+bool SpeedFromIndex(int index, TComPortBaudRate& speed) {
+    if (index == 0) speed = br4800;
+    else if (index == 1) speed = br9600;
+    else return false;
+    return true;
+}
+
+}  // namespace
+
+Connections::Connections(ProgramState& state, OptionsSource& options, std::string settingsFile)
+    : state_(state),
+      options_(options),
+      writer_(options, state.Log, state.Writing),
+      reception_(ComDriver1, ComDriver2, options, writer_, state),
+      keeper_(ComDriver1, ComDriver2, state.Log) {
+    // The drivers as designed; port and speed are set again by Apply.
+    ComDriver1.Name = "ComDriver1";
+    ComDriver1.SetComPortSpeed(br4800);
+    ComDriver1.SetComPortPollingDelay(50);
+    ComDriver1.SetInputTimeout(200);
+    ComDriver2.Name = "ComDriver2";
+    ComDriver2.SetComPortSpeed(br9600);
+    ComDriver2.SetComPortPollingDelay(300);
+    ComDriver2.SetInputTimeout(2000);
+    // The driver's own output buffer, so that connection 2 can send its last-record command.
+    ComDriver2.SetComPortOutBufSize(2048);
+
+    const auto devicePath = [file = std::move(settingsFile)](TComPortNumber port) {
+        return PortDevicePath(file, static_cast<unsigned>(port) + 1);
+    };
+    const auto receive = [this](TSerialPortDriver* sender, const uint8_t* bytes, uint32_t count) {
+        reception_.ComDriver1ReceiveData(sender, bytes, count);
+    };
+    for (TSerialPortDriver* driver : {&ComDriver1, &ComDriver2}) {
+        driver->DevicePathOf = devicePath;
+        driver->OnReceiveData = receive;
+    }
+    // A vanished device is the keeper's to report and reopen; a QEL-1M window shows it.
+    ComDriver1.OnLineLost = [this](TSerialPortDriver*) { keeper_.LineLost(1); };
+    ComDriver2.OnLineLost = [this](TSerialPortDriver*) { keeper_.LineLost(2); };
+    keeper_.OnLinkChange = [this](int connection, bool) { ShowLinkState(connection); };
+}
+
+Connections::~Connections() {
+    for (TSerialPortDriver* driver : {&ComDriver1, &ComDriver2}) {
+        driver->OnReceiveData = nullptr;
+        driver->OnLineLost = nullptr;
+    }
+    keeper_.OnLinkChange = nullptr;
+    DestroyControlWindow(1);
+    DestroyControlWindow(2);
+}
+
+void Connections::Apply(const ProgramOptions& options) {
+    TComPortNumber port{};
+    if (PortFromIndex(options.Connection(1).portIndex, port)) ComDriver1.SetComPort(port);
+    if (PortFromIndex(options.Connection(2).portIndex, port)) ComDriver2.SetComPort(port);
+    TComPortBaudRate speed{};
+    if (SpeedFromIndex(options.Connection(1).speedIndex, speed)) ComDriver1.SetComPortSpeed(speed);
+    if (SpeedFromIndex(options.Connection(2).speedIndex, speed)) ComDriver2.SetComPortSpeed(speed);
+
+    // "соединение N состоялось" or "соединение N не состоялось" with the reason.
+    if (options.Connection(1).inUse) keeper_.Connect(1);
+    if (options.Connection(2).inUse) keeper_.Connect(2);
+}
+
+void Connections::Disconnect() {
+    keeper_.Disconnect(1);
+    keeper_.Disconnect(2);
+}
+
+void Connections::Timer1Tick() {
+    if (writer_.HoldOffTick()) return;
+    const ProgramOptions options = options_.Current();
+    // A lost connection's port is closed until it returns: no poll could be answered.
+    for (int connection : {1, 2}) {
+        const ConnectionOptions& o = options.Connection(connection);
+        PollConnection(connection, o.inUse && !keeper_.Lost(connection), o.typeIndex);
+    }
+}
+
+void Connections::PollConnection(int connection, bool inUse, int typeIndex) {
+    if (!inUse || typeIndex != kQel1mTypeIndex) return;
+    const auto value = PollValue(Driver(connection));
+    if (!value) return;
+    if (Qel1mPanel* window = ControlWindow(connection)) window->ShowPolledValue(value->Text, value->AddressNumber);
+}
+
+void Connections::DeviceTypeChange(int connection, int typeIndex) {
+    Qel1mPanel*& window = windows_[connection == 1 ? 0 : 1];
+    if (typeIndex != kQel1mTypeIndex) {
+        DestroyControlWindow(connection);
+    } else if (window != nullptr) {
+        window->ShowAgain();
+    } else if (CreateControlWindow) {
+        window = CreateControlWindow(connection);
+        if (window != nullptr) window->Open(state_.DeviceNames[connection == 1 ? 0 : 1]);
+    }
+    ShowLinkState(connection);
+}
+
+void Connections::DestroyControlWindow(int connection) {
+    Qel1mPanel*& window = windows_[connection == 1 ? 0 : 1];
+    if (window == nullptr) return;
+    Qel1mPanel* released = std::exchange(window, nullptr);
+    released->Release();
+}
+
+void Connections::ShowLinkState(int connection) {
+    Qel1mPanel* window = ControlWindow(connection);
+    if (window != nullptr && keeper_.Lost(connection)) window->ShowLinkLost();
+}
+
+}  // namespace qel

@@ -1,0 +1,93 @@
+#pragma once
+#include <array>
+#include <functional>
+#include <string>
+
+#include "Configuration.h"
+#include "ConnectionKeeper.h"
+#include "DataFile.h"
+#include "ProgramState.h"
+#include "Qel1Reception.h"
+#include "SerialPortDriver.h"
+
+namespace qel {
+
+// What the connections need of a QEL-1M control window, which implements it.
+class Qel1mPanel {
+public:
+    // Shown for the first time, with the connection's device name.
+    virtual void Open(const std::string& deviceName) = 0;
+    // Shown again, restored if minimised, and raised.
+    virtual void ShowAgain() = 0;
+    // A good reply of the value poll: the value text and the device's number.
+    virtual void ShowPolledValue(const std::string& valueText, const std::string& addressNumber) = 0;
+    // The connection's device is gone.
+    virtual void ShowLinkLost() = 0;
+    // Ends the window (at once, or once its running handler has returned).
+    virtual void Release() = 0;
+
+protected:
+    ~Qel1mPanel() = default;
+};
+
+// The program's two connections: both serial drivers (ComDriver1 and ComDriver2 of the
+// settings window), the QEL-1 receive handler bound to both of them, the hold on their
+// ports, the data file writer and the QEL-1M control windows. The options are read from
+// their source at the moment of use.
+class Connections {
+public:
+    // `settingsFile` binds the COM names to devices (its section [Ports]).
+    Connections(ProgramState& state, OptionsSource& options, std::string settingsFile);
+    ~Connections();
+    Connections(const Connections&) = delete;
+    Connections& operator=(const Connections&) = delete;
+
+    TSerialPortDriver ComDriver1;
+    TSerialPortDriver ComDriver2;
+
+    // `connection` is 1 or 2.
+    TSerialPortDriver& Driver(int connection) { return connection == 1 ? ComDriver1 : ComDriver2; }
+    DataFileWriter& Writer() { return writer_; }
+    ConnectionKeeper& Keeper() { return keeper_; }
+    const ConnectionKeeper& Keeper() const { return keeper_; }
+    ProgramState& State() { return state_; }
+
+    // Sets port and speed of both drivers from the options and opens the connections in
+    // use: the only place where ports are opened. A port that is open stays open, and
+    // the driver ignores a port change while its port is open.
+    void Apply(const ProgramOptions& options);
+    // Closes both ports, which also ends the reopening of a lost one.
+    void Disconnect();
+
+    // One Timer1 tick: the write hold-off countdown comes first; on the tick where it
+    // ends, and reports, nothing else runs. Then the value polling of connection 1 and of
+    // connection 2.
+    void Timer1Tick();
+    // One poll of a connection: when it is in use and of type QEL-1M, asks its device for
+    // the value and shows a good reply in the connection's control window, if there is one.
+    void PollConnection(int connection, bool inUse, int typeIndex);
+
+    // Makes a connection's control window; set by the settings window.
+    std::function<Qel1mPanel*(int connection)> CreateControlWindow;
+    // The connection's control window, or null when it has none.
+    Qel1mPanel* ControlWindow(int connection) const { return windows_[connection == 1 ? 0 : 1]; }
+    // The device-type change of a connection: with QEL-1M selected, shows its control
+    // window again or makes it with the connection's device name; with any other
+    // selection, destroys the window it has. A window made while the link is lost says so.
+    void DeviceTypeChange(int connection, int typeIndex);
+    // Destroys the connection's control window, if it has one.
+    void DestroyControlWindow(int connection);
+
+private:
+    // Marks the connection's control window, if any, as without a link while it is lost.
+    void ShowLinkState(int connection);
+
+    ProgramState& state_;
+    OptionsSource& options_;
+    DataFileWriter writer_;
+    Qel1Reception reception_;  // holds PacketBuffer and FragmentBuffer
+    ConnectionKeeper keeper_;
+    std::array<Qel1mPanel*, 2> windows_{};
+};
+
+}  // namespace qel

@@ -1,0 +1,58 @@
+#include "DiagnosticLog.h"
+
+#include "Cp1251.h"
+#include "PosixFile.h"
+
+namespace qel {
+
+namespace {
+
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+void DiagnosticLog::Report(const std::string& message) { Report(message, {}); }
+
+void DiagnosticLog::Report(const std::string& message, const std::string& note) {
+    DiagnosticSink* sink = sink_;
+    if (sink == nullptr) return;
+    // The lines are in the list before any box appears.
+    sink->AppendLine(message);
+    if (!note.empty()) sink->AppendLine(note);
+    sink->Beep(BeepKind::Question);
+    if (boxOpen_ || !sink->ScreenMessagesEnabled()) return;
+    FlagScope open(boxOpen_);
+    sink->ShowInformation(message);
+}
+
+void DiagnosticLog::Note(const std::string& line) {
+    if (DiagnosticSink* sink = sink_) sink->AppendLine(line);
+}
+
+void DiagnosticLog::BeepDefault() {
+    if (DiagnosticSink* sink = sink_) sink->Beep(BeepKind::Default);
+}
+
+std::string SaveDiagnosticLines(const std::vector<std::string>& lines, const std::string& path) {
+    std::string content;
+    for (const std::string& line : lines) {
+        content += Utf8ToCp1251(line);
+        content += "\r\n";
+    }
+    PosixFile file;
+    if (!file.CreateTruncated(path)) return file.FailureText();
+    if (!file.WriteAll(content)) return file.FailureText();
+    if (!file.Close()) return file.FailureText();
+    return {};
+}
+
+}  // namespace qel

@@ -1,0 +1,97 @@
+// The program's entry point: one copy per user, the settings window as the main window,
+// and the event loop until that window closes.
+#include <QApplication>
+#include <QIcon>
+#include <QString>
+#include <QTimer>
+
+#include <exception>
+#include <iostream>
+#include <memory>
+
+#include "Application.h"
+#include "CommandLine.h"
+#include "Dialogs.h"
+#include "HelpDocument.h"
+#include "ProgramFolders.h"
+#include "ProgramState.h"
+#include "QtTickSource.h"
+#include "Regional.h"
+#include "SComSetup.h"
+#include "SingleInstance.h"
+#include "TerminationSignals.h"
+
+int main(int argc, char* argv[]) {
+    // --help, --version and arguments not understood are answered before anything else:
+    // no display is needed, and neither the lock nor any file is touched.
+    if (const std::optional<int> answered = qel::AnswerCommandLine(argc, argv, std::cout, std::cerr)) return *answered;
+    if (!qel::DisplayNamed()) {
+        std::cerr << qel::kNoDisplayMessage;
+        return 1;
+    }
+    // SIGTERM, SIGINT and SIGHUP end the program the way the menu's "В&ыход" does, from
+    // the first moment on: one that comes early waits until the event loop runs.
+    qel::TerminationSignals terminationSignals;
+    // Held until the process ends.
+    const qel::SingleInstanceLock singleInstance;
+
+    qel::TApplication app(argc, argv);
+    terminationSignals.Listen();
+
+    if (!singleInstance.FirstInstance()) {
+        // The box is all a second copy (or a copy that cannot tell) shows; a termination
+        // signal simply ends it.
+        QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
+            QApplication::closeAllWindows();
+            QCoreApplication::exit(1);
+        });
+        if (!singleInstance.Problem().empty()) {
+            // The guard cannot be trusted: running could make a second copy.
+            const std::string text = qel::kSingleInstanceUnsafe + singleInstance.Problem();
+            std::cerr << text << '\n';
+            qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"), QString::fromStdString(text));
+            return 1;
+        }
+        qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"),
+                                            QString::fromUtf8("Одна копия программы \"QEL-1 Агент\" уже запущена"));
+        // Refused: whoever started this copy learns it from the exit status.
+        return 1;
+    }
+    // An installed program keeps its files in the user's own folders: they are made here,
+    // and the settings started from the system's copy on the first run.
+    qel::PrepareProgramFolders(qel::CurrentProgramFolders(), std::cerr);
+
+    app.SetHelpFile(QString::fromStdString(qel::HelpDocumentPath()));
+    QGuiApplication::setDesktopFileName(QStringLiteral("qel1-agent"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
+    // The hidden settings window and the tray icon keep the program alive; it ends only
+    // when the settings window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    qel::LoadRegionalFromSystem();
+    qel::InstallQtTickSource();
+
+    // The settings window is made from inside the event loop, so that an end asked for
+    // while it is being made (a termination signal while a box of its creation waits)
+    // ends the loop as well.
+    qel::ProgramState state;
+    std::unique_ptr<qel::TComSetup> comSetup;
+    QTimer::singleShot(0, &app, [&comSetup, &state] {
+        try {
+            comSetup = std::make_unique<qel::TComSetup>(state);
+        } catch (const std::exception& e) {
+            qel::TApplication::ShowException(QString::fromUtf8(e.what()));
+            QCoreApplication::exit(1);
+            return;
+        }
+        QObject::connect(comSetup.get(), &qel::TComSetup::Closed, [] { QCoreApplication::exit(0); });
+    });
+    QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
+        if (qel::ComSetup != nullptr) qel::ComSetup->N6Click();
+        QCoreApplication::exit(0);
+    });
+    const int result = QApplication::exec();
+    // On the way out the settings window is destroyed: it saves the configuration, and
+    // its drivers close their ports.
+    comSetup.reset();
+    return result;
+}

@@ -1,0 +1,44 @@
+#pragma once
+#include <string>
+
+#include "Configuration.h"
+#include "DiagnosticLog.h"
+#include "RecordLine.h"
+
+namespace qel {
+
+inline constexpr const char* kDataFileNotAccessible = "Ошибка при записи данных в файл, файл не доступен";
+
+// The write hold-off: after a failed write, further records are refused until ten Timer1
+// ticks have passed.
+struct WriteHoldOff {
+    bool blocked = false;  // WriteBlocked
+    int ticks = 0;         // WriteBlockedTicks
+};
+
+// Save2File and its write hold-off: the one place where records reach the disk. Where a
+// record goes (Edit1, CB_Rewrite, CB_MultyFiles) is read from the options at each write.
+class DataFileWriter {
+public:
+    DataFileWriter(OptionsSource& options, DiagnosticLog& log, WriteHoldOff& holdOff)
+        : options_(options), log_(log), holdOff_(holdOff) {}
+
+    // Writes line + CR LF as the options say, into the record's own file when every record
+    // has one; a failure sets the hold-off (see HoldOffTick).
+    void Save2File(const std::string& line, const RecordFileName& name);
+
+    // The countdown at the start of every Timer1 tick. Returns true when the hold-off
+    // ended on this tick (it was reported, and the rest of the tick is skipped).
+    bool HoldOffTick();
+
+    bool WriteBlocked() const { return holdOff_.blocked; }
+    int WriteBlockedTicks() const { return holdOff_.ticks; }
+
+private:
+    void Fail();
+    OptionsSource& options_;
+    DiagnosticLog& log_;
+    WriteHoldOff& holdOff_;
+};
+
+}  // namespace qel

@@ -1,0 +1,67 @@
+#pragma once
+#include <array>
+#include <string>
+
+#include "IniFile.h"
+
+namespace qel {
+
+inline constexpr const char* kConfigurationSection = "QEL1_Agent";
+inline constexpr const char* kConfigurationReadError = "Ошибка при доступе к записанной конфигурации";
+inline constexpr const char* kConfigurationWriteError = "Ошибка при записи текущей конфигурации в реестр";
+
+// Entries of the selection lists the configuration refers to.
+inline constexpr int kPortCount = 8;        // COM1 .. COM8
+inline constexpr int kSpeedCount = 2;       // 4800, 9600 Bd
+inline constexpr int kDeviceTypeCount = 2;  // QEL-1, QEL-1M
+// Selection indices of the device-type lists.
+inline constexpr int kQel1TypeIndex = 0;
+inline constexpr int kQel1mTypeIndex = 1;
+
+// The settings file of the running program (ProgramFolders).
+std::string ConfigurationFilePath();
+
+// One connection's controls in the settings window. Selection indices count from 0; -1
+// means no selection.
+struct ConnectionOptions {
+    bool inUse = false;    // CheckBox1, CheckBox2
+    int portIndex = -1;    // ComboBox1, ComboBox2: COM1 .. COM8
+    int speedIndex = -1;   // CB_Spead1, CB_Spead2: 4800, 9600 Bd
+    int typeIndex = -1;    // CB_QELType1, CB_QELType2: QEL-1, QEL-1M
+};
+
+// The program's options as the settings window holds them at one moment: its controls,
+// the flag GetLastRecordIfError that no control shows, and the device names of the
+// QEL-1M control windows. These are the fifteen keys of the configuration.
+struct ProgramOptions {
+    std::array<ConnectionOptions, 2> connections;  // connection 1 and 2
+    bool lastRecordIfError = false;  // GetLastRecordIfError
+    bool screenMessages = false;     // CB_ErrMes
+    bool rewrite = false;            // CB_Rewrite
+    bool multipleFiles = false;      // CB_MultyFiles
+    std::string dataFile;            // Edit1 (UTF-8)
+    std::array<std::string, 2> deviceNames;
+
+    // `connection` is 1 or 2.
+    const ConnectionOptions& Connection(int connection) const { return connections[connection == 1 ? 0 : 1]; }
+    ConnectionOptions& Connection(int connection) { return connections[connection == 1 ? 0 : 1]; }
+};
+
+// Where code below the windows reads the options: at the moment of use, never cached.
+class OptionsSource {
+public:
+    virtual ~OptionsSource() = default;
+    // The options as they stand now.
+    virtual ProgramOptions Current() const = 0;
+    // A per-record data file name is written back where the data file's name is kept.
+    virtual void SetDataFile(const std::string& path) = 0;
+};
+
+// The fifteen keys (from one reading of the file); an error reading the file leaves this
+// function, and the caller reports it.
+ProgramOptions LoadSettings(const IniFile& file);
+// Writes the fifteen keys in order with one write of the file. A refused write
+// (IniWriteError) leaves the file as it was.
+void SaveSettings(IniFile& file, const ProgramOptions& options);
+
+}  // namespace qel

@@ -1,0 +1,11 @@
+#include "ProgramState.h"
+
+namespace qel {
+
+int32_t ProgramState::TakeRecordNumber() {
+    const int32_t taken = NextRecordNumber;
+    NextRecordNumber = static_cast<int32_t>(static_cast<uint32_t>(taken) + 1u);
+    return taken;
+}
+
+}  // namespace qel

@@ -1,0 +1,183 @@
+#include "RtfReader.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "Bounded.h"
+#include "ReportText.h"
+#include "TestFiles.h"
+
+namespace qel {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::string CorpusFile(const std::string& name) { return std::string(QEL_RTF_CORPUS_DIR) + "/" + name; }
+
+Lines LoadCorpus(const std::string& name) {
+    RichTextDocument doc;
+    doc.LoadFromFile(CorpusFile(name));
+    return doc.Lines();
+}
+
+struct CorpusCase {
+    const char* file;
+    Lines lines;
+};
+
+// One small hand-written file per rule of the reader, with the paragraphs it must give.
+const CorpusCase kCorpus[] = {
+    {"groups.rtf", {"Plain bold nested after", "ÀАÀАÀ"}},
+    {"control-words.rtf", {"abc de", "-minus", "hugenumbers", "long"}},
+    {"escapes.rtf", {"back\\slash {braces}"}},
+    {"breaks.rtf", {"one", "two", "three", "four", "five", "a\tb\tc", "six", "seven"}},
+    {"cyrillic-ansicpg.rtf", {"Привет, мир! ёЁ"}},
+    {"cyrillic-fcharset.rtf", {"Доза"}},
+    {"cyrillic-font-switch.rtf", {"Latin é Доза é"}},
+    {"cyrillic-raw-bytes.rtf", {"Доза: 12,3"}},
+    {"western-default.rtf", {"café € “q”"}},
+    {"unicode.rtf", {"При", "АБ", "Вx", "가", "😀"}},
+    {"symbols.rtf", {"a\u00A0b\u2011c—d–e•f‘g’h“i”"}},
+    {"table.rtf", {"Name\tDose\tDate", "A\t\t1", "after"}},
+    {"binary.rtf", {"ab"}},
+    {"skipped-destinations.rtf", {"visible text", "shown resultlink text", "kept text"}},
+    {"placeholder-split.rtf", {"Name: $<name>", "Dose: $<dose> $<time>"}},
+    {"malformed-unclosed.rtf", {"abcdef", "ghi"}},
+    {"malformed-extra-close.rtf", {"abc"}},
+    {"malformed-truncated-escape.rtf", {"abc"}},
+    {"russian-report.rtf",
+     {"Исследование", "Устройство: $<name> № $<number>", "Время: $<time>\tДата: $<date>", "Доза: $<dose> mGy"}},
+};
+
+TEST(RtfReader, Corpus) {
+    for (const auto& c : kCorpus) {
+        SCOPED_TRACE(c.file);
+        EXPECT_EQ(LoadCorpus(c.file), c.lines);
+    }
+}
+
+TEST(RtfReader, OnlyRichTextIsAccepted) {
+    RichTextDocument doc;
+    doc.SetText("kept");
+    try {
+        doc.LoadFromFile(CorpusFile("not-rtf.rtf"));
+        FAIL() << "plain text accepted";
+    } catch (const RtfLoadError& e) {
+        EXPECT_NE(std::string(e.what()).find(CorpusFile("not-rtf.rtf")), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(doc.Lines(), Lines{"kept"});
+    EXPECT_THROW(RtfToLines(""), RtfLoadError);
+    EXPECT_THROW(RtfToLines("{\\rt"), RtfLoadError);
+    EXPECT_THROW(RtfToLines(" {\\rtf1 x}"), RtfLoadError);
+    EXPECT_THROW(RtfToLines("{\\RTF1 x}"), RtfLoadError);
+    EXPECT_EQ(RtfToLines("{\\rtf"), Lines{});
+    EXPECT_EQ(RtfToLines("{\\rtf1}"), Lines{});
+}
+
+TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
+    test::TempFolder folder;
+    RichTextDocument doc;
+    doc.SetText("kept");
+    const std::string missing = folder / "report.rtf";
+    try {
+        doc.LoadFromFile(missing);
+        FAIL() << "missing file loaded";
+    } catch (const RtfLoadError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\". No such file or directory");
+    }
+    try {
+        doc.LoadFromFile(folder.Path());
+        FAIL() << "folder loaded";
+    } catch (const RtfLoadError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + folder.Path() + "\". Is a directory");
+    }
+    // A named pipe would keep the window waiting for a writer for ever.
+    const std::string pipe = folder / "pipe.rtf";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
+    EXPECT_EQ(test::RunBounded([&] {
+                  try {
+                      doc.LoadFromFile(pipe);
+                      return false;
+                  } catch (const RtfLoadError& e) {
+                      return std::string(e.what()) == "Cannot open file \"" + pipe + "\". a named pipe stands at this path";
+                  }
+              }, 5000),
+              test::BoundedOutcome::Passed);
+    EXPECT_EQ(doc.Lines(), Lines{"kept"});
+
+    // A file the user may not read.
+    const std::string locked = folder / "locked.rtf";
+    test::WriteBytes(locked, "{\\rtf1 secret}");
+    ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
+    EXPECT_TRUE(test::RunUnprivileged([&] {
+        try {
+            RichTextDocument d;
+            d.LoadFromFile(locked);
+            return false;
+        } catch (const RtfLoadError& e) {
+            return std::string(e.what()) == "Cannot open file \"" + locked + "\". Permission denied";
+        }
+    }));
+}
+
+TEST(RichTextDocument, TextInAndOut) {
+    RichTextDocument doc;
+    EXPECT_EQ(doc.GetText(), "");
+    doc.SetText("a\r\nb\rc\nd");
+    EXPECT_EQ(doc.Lines(), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(doc.GetText(), "a\r\nb\r\nc\r\nd\r\n");
+    doc.SetText("a\r\n");
+    EXPECT_EQ(doc.Lines(), Lines{"a"});
+    doc.SetText("\r\n");
+    EXPECT_EQ(doc.Lines(), Lines{""});
+    doc.SetText("\n\r");  // LF, then CR: two empty lines
+    EXPECT_EQ(doc.Lines(), (Lines{"", ""}));
+    doc.SetText("a\r\n\r\nb\r\n\r\n");
+    EXPECT_EQ(doc.Lines(), (Lines{"a", "", "b", ""}));
+    EXPECT_EQ(doc.GetText(), "a\r\n\r\nb\r\n\r\n");
+    doc.SetText("");
+    EXPECT_EQ(doc.Lines(), Lines{});
+    doc.SetText(std::string("x\0y", 3));
+    EXPECT_EQ(doc.Lines(), Lines{std::string("x\0y", 3)});
+}
+
+TEST(RichTextDocument, FillingInTheReport) {
+    RichTextDocument doc;
+    doc.LoadFromFile(CorpusFile("russian-report.rtf"));
+    const std::pair<const char*, const char*> values[] = {
+        {"$<name>", "КЭЛ $<dose>"}, {"$<number>", "3.45"}, {"$<time>", "12:34:56"},
+        {"$<date>", "01.02.2026"}, {"$<dose>", "12,3"}};
+    for (const auto& [placeholder, value] : values) doc.SetText(ReplaceText(doc.GetText(), placeholder, value, ReplaceAll));
+    EXPECT_EQ(doc.GetText(),
+              "Исследование\r\nУстройство: КЭЛ 12,3 № 3.45\r\nВремя: 12:34:56\tДата: 01.02.2026\r\nДоза: 12,3 mGy\r\n");
+}
+
+TEST(RtfReader, NestingAndNumbersWithoutLimit) {
+    // Content nested deeper than the reader follows is dropped, the rest is read.
+    auto nested = [](std::size_t depth) {
+        return "{\\rtf1 a" + std::string(depth, '{') + "x" + std::string(depth, '}') + "b}";
+    };
+    EXPECT_EQ(RtfToLines(nested(200)), Lines{"axb"});
+    EXPECT_EQ(RtfToLines(nested(100000)), Lines{"ab"});
+    // Unclosed nesting simply ends with the input.
+    EXPECT_EQ(RtfToLines("{\\rtf1 a" + std::string(1000000, '{') + "x"), Lines{"a"});
+    // Binary data longer than the file, fallback counts beyond all text, huge parameters.
+    EXPECT_EQ(RtfToLines("{\\rtf1 a\\bin99999999999999999999 bcd}"), Lines{"a"});
+    EXPECT_EQ(RtfToLines("{\\rtf1 a\\bin-5 bcd}"), Lines{"abcd"});
+    EXPECT_EQ(RtfToLines("{\\rtf1 {\\uc99999999999\\u1040 aaaa}b}"), Lines{"Аb"});
+    EXPECT_EQ(RtfToLines("{\\rtf1 \\u99999999999 x\\u-99999999999 y}"), Lines{"\uFFFD\uFFFD"});
+    // Lone surrogates do not make invalid UTF-8.
+    EXPECT_EQ(RtfToLines("{\\rtf1 \\u-10179?z\\u-8704?}"), Lines{"\uFFFDz\uFFFD"});
+    // Control characters written as escapes are no text and never split a line.
+    EXPECT_EQ(RtfToLines("{\\rtf1 a\\u10 ?b\\u0 ?c\\'0d\\'0ad\\u13 ?}"), Lines{"abcd"});
+    // A backslash or an escape cut off at the end.
+    EXPECT_EQ(RtfToLines("{\\rtf1 a\\"), Lines{"a"});
+    EXPECT_EQ(RtfToLines("{\\rtf1 a\\'"), Lines{"a"});
+    EXPECT_EQ(RtfToLines("{\\rtf1 a\\'g1b}"), Lines{"ag1b"});
+}
+
+}  // namespace
+}  // namespace qel

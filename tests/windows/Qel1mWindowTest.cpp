@@ -1,0 +1,374 @@
+// The QEL-1M control window on the offscreen platform, with simulated devices on
+// pseudo-terminals and every dialog answered by the test.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStringList>
+#include <QTest>
+#include <filesystem>
+#include <string>
+
+#include "Cp1251.h"
+#include "DiBusModTransport.h"
+#include "FixedLayoutFont.h"
+#include "Qel1mRecord.h"
+#include "Qel1mWindowRig.h"
+#include "RecordLine.h"
+#include "RecordingSink.h"
+#include "RussianFixedTime.h"
+
+namespace qel {
+namespace {
+
+using test::FixedMoment;
+
+class Qel1mWindowTest : public ::testing::Test {
+protected:
+    template <class T>
+    static T* Part(TQEL1M_Control& window, const char* name) {
+        T* part = window.findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(part, nullptr) << name;
+        return part;
+    }
+    static void Click(TQEL1M_Control& window, const char* button) { Part<QPushButton>(window, button)->click(); }
+    // Alt with a Cyrillic letter, as a Russian keyboard sends it.
+    static void AltKey(QWidget& window, char16_t letter) {
+        const auto key = static_cast<Qt::Key>(letter);
+        const QString text(QChar(letter).toLower());
+        QTest::sendKeyEvent(QTest::Press, &window, key, text, Qt::AltModifier);
+        QTest::sendKeyEvent(QTest::Release, &window, key, text, Qt::AltModifier);
+    }
+
+    // A real poll of the connection, as a Timer1 tick makes it.
+    void Poll(int connection, uint16_t word) {
+        rig.Device(connection).SetValueWord(word);
+        host.connections.PollConnection(connection, true, kQel1mTypeIndex);
+    }
+    std::string ExpectedDataLines(std::initializer_list<const char*> lines) {
+        std::string bytes;
+        for (const char* line : lines) bytes += Utf8ToCp1251(line) + "\r\n";
+        return bytes;
+    }
+
+    test::RussianFixedTime russian;
+    test::PrinterDialogs dialogs;
+    test::TestHost host;
+    test::TestHost& rig = host;  // the simulated devices
+    test::RecordingSink& sink = host.sink;
+    ProgramState& state = host.state;
+};
+
+TEST_F(Qel1mWindowTest, WindowHasItsCaptionLayoutAndBorder) {
+    TQEL1M_Control& w = host.Open(1);
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Управление КЭЛ-1М"));
+    EXPECT_EQ(w.size(), QSize(245, 123));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(w.pos(), QPoint(297, 157));
+    EXPECT_EQ(w.parent(), nullptr);
+    const Qt::WindowFlags flags = w.windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(flags & Qt::WindowSystemMenuHint);
+    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+
+    struct Expected {
+        const char* name;
+        QRect geometry;
+        const char* text;
+    };
+    const Expected parts[] = {
+        {"Label2", {4, 4, 237, 13}, "Наименование прибора"},
+        {"EditName", {4, 20, 237, 21}, ""},
+        {"BtnClear", {4, 48, 105, 25}, "&Очистка"},
+        {"Label1", {112, 52, 53, 13}, "Значение"},
+        {"Edit", {168, 48, 73, 21}, ""},
+        {"BtnSave", {4, 76, 105, 25}, "&Приём"},
+        {"BtnPrint", {116, 76, 125, 25}, "&Приём и Печать"},
+        {"StatusBar", {0, 104, 245, 19}, nullptr},
+    };
+    for (const Expected& e : parts) {
+        QWidget* part = Part<QWidget>(w, e.name);
+        ASSERT_NE(part, nullptr);
+        EXPECT_EQ(part->geometry(), e.geometry) << e.name;
+        if (e.text == nullptr) continue;
+        QString text;
+        if (auto* label = qobject_cast<QLabel*>(part)) text = label->text();
+        if (auto* edit = qobject_cast<QLineEdit*>(part)) text = edit->text();
+        if (auto* button = qobject_cast<QPushButton*>(part)) text = button->text();
+        EXPECT_EQ(text, QString::fromUtf8(e.text)) << e.name;
+    }
+    EXPECT_TRUE(Part<QLineEdit>(w, "Edit")->isReadOnly());
+    EXPECT_FALSE(Part<QLineEdit>(w, "EditName")->isReadOnly());
+    EXPECT_FALSE(Part<QStatusBar>(w, "StatusBar")->isSizeGripEnabled());
+    EXPECT_TRUE(CaptionsFit(&w));
+    EXPECT_EQ(w.RichEdit.metaInformation(QTextDocument::DocumentTitle), QStringLiteral("Заголовок"));
+
+    // Tab order: BtnClear, BtnPrint, BtnSave, Edit, EditName.
+    QStringList tabbing;
+    QWidget* at = Part<QWidget>(w, "BtnClear");
+    for (int steps = 0; steps < 50 && tabbing.size() < 5; ++steps, at = at->nextInFocusChain())
+        if (at->focusPolicy() & Qt::TabFocus) tabbing << at->objectName();
+    EXPECT_EQ(tabbing.join(QLatin1Char(' ')), QStringLiteral("BtnClear BtnPrint BtnSave Edit EditName"));
+    // A new window shows no value, no device number and no status.
+    EXPECT_EQ(w.ValueText(), "");
+    EXPECT_EQ(w.AddressNumber(), "");
+    EXPECT_EQ(w.StatusText(), "");
+}
+
+TEST_F(Qel1mWindowTest, TypePickShowsAHiddenOrMinimisedWindowAgain) {
+    TQEL1M_Control& w = host.Open(1);
+    w.hide();
+    host.connections.DeviceTypeChange(1, kQel1mTypeIndex);
+    EXPECT_EQ(host.Window(1), &w);
+    EXPECT_TRUE(w.isVisible());
+    w.showMinimized();
+    ASSERT_TRUE(w.windowState() & Qt::WindowMinimized);
+    host.connections.DeviceTypeChange(1, kQel1mTypeIndex);
+    EXPECT_EQ(host.Window(1), &w);
+    EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(Qel1mWindowTest, PollShowsGoodRepliesAndKeepsTheLastValueOtherwise) {
+    TQEL1M_Control& w = host.Open(1);
+    rig.device1->SetAddress(std::string("\x09\x7B\x07", 3));  // 9.123.7
+    Poll(1, 0x047B);
+    EXPECT_EQ(w.ValueText(), "12,3");
+    EXPECT_EQ(w.AddressNumber(), "3.7");
+
+    // A valid 27-byte reply changes nothing.
+    rig.device1->SetReplyLength(PollCommand, 27);
+    rig.device1->SetAddress(std::string("\x01\x17\x2D", 3));
+    Poll(1, 0x007B);
+    EXPECT_EQ(rig.device1->RequestCount(PollCommand), 2u);
+    EXPECT_EQ(w.ValueText(), "12,3");
+    EXPECT_EQ(w.AddressNumber(), "3.7");
+
+    // Neither does a device that stays silent.
+    rig.device1->SetReplyLength(PollCommand, 26);
+    rig.device1->SetSilent(true);
+    Poll(1, 0x007B);
+    EXPECT_EQ(w.ValueText(), "12,3");
+
+    rig.device1->SetSilent(false);
+    Poll(1, 0x007B);
+    EXPECT_EQ(w.ValueText(), "1,23");
+    EXPECT_EQ(w.AddressNumber(), "3.45");
+}
+
+TEST_F(Qel1mWindowTest, PollWithoutWindowAsksTheDeviceAndDropsTheReply) {
+    Poll(1, 0x047B);
+    EXPECT_EQ(rig.device1->RequestCount(PollCommand), 1u);
+    EXPECT_EQ(host.Window(1), nullptr);
+}
+
+TEST_F(Qel1mWindowTest, ZeroingWithShortReplySetsTheStatusAndOtherRepliesDoNot) {
+    TQEL1M_Control& w = host.Open(1);
+    Click(w, "BtnClear");
+    EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 1u);
+    EXPECT_EQ(w.StatusText(), "Обнулено 03.03.2026 09:05:07");
+
+    SetLocalTimeSource([] { return LocalMoment{2026, 3, 3, 10, 0, 0}; });
+    rig.device1->SetReplyLength(ZeroCommand, 18);
+    Click(w, "BtnClear");
+    EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 2u);
+    EXPECT_EQ(w.StatusText(), "Обнулено 03.03.2026 09:05:07");
+    rig.device1->SetSilent(true);
+    Click(w, "BtnClear");
+    EXPECT_EQ(w.StatusText(), "Обнулено 03.03.2026 09:05:07");
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_TRUE(sink.lines.empty());
+}
+
+TEST_F(Qel1mWindowTest, ZeroingGoesToTheWindowsOwnConnection) {
+    host.Open(1);
+    TQEL1M_Control& w2 = host.Open(2);
+    Click(w2, "BtnClear");
+    EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 0u);
+    EXPECT_EQ(rig.device2->RequestCount(ZeroCommand), 1u);
+    EXPECT_EQ(w2.StatusText(), "Обнулено 03.03.2026 09:05:07");
+}
+
+TEST_F(Qel1mWindowTest, ReceiveFilesTheShownValueAsRecordOne) {
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    Click(w, "BtnSave");
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,230"}));
+    ASSERT_EQ(sink.lines.size(), 1u);
+    EXPECT_EQ(sink.lines[0], "Принят пакет: 00001 00001 09:05 03.03.26 00001,230");
+    EXPECT_TRUE(sink.beeps.empty());
+    EXPECT_TRUE(sink.boxes.empty());
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
+    EXPECT_EQ(state.RecordFields.FileNumberText, "001");
+    EXPECT_EQ(state.RecordFields.FileDateText, "030326");
+    // The device is not asked: a receive takes the value shown.
+    EXPECT_EQ(rig.device1->RequestCount(PollCommand), 1u);
+    EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 0u);
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_FALSE(state.ReceiveInProgress);
+}
+
+TEST_F(Qel1mWindowTest, ReceiveStatusShowsWhatEditHoldsWhenTheStatusIsSet) {
+    TQEL1M_Control& w = host.Open(1);
+    w.ShowPolledValue("1,5", "3.45");
+    // The write fails and reports at once in a box; a poll runs under it.
+    host.dataFile = rig.dir / "missing-folder/Data.qel";
+    sink.screenMessages = true;
+    sink.whileBoxOpen = [&] { w.ShowPolledValue("2,25", "3.45"); };
+    Click(w, "BtnSave");
+    ASSERT_EQ(sink.boxes.size(), 1u);
+    EXPECT_EQ(sink.lines[0], "Принят пакет: 00001 00001 09:05 03.03.26 00001,500");
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 2,25");
+}
+
+TEST_F(Qel1mWindowTest, StartsOnBtnClearAndItsLettersPressTheFirstButtonThatClaimsThem) {
+    TQEL1M_Control& w = host.Open(1);
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_EQ(QApplication::focusWidget(), Part<QPushButton>(w, "BtnClear"));
+    EXPECT_EQ(Part<QPushButton>(w, "BtnClear")->nextInFocusChain(), Part<QPushButton>(w, "BtnPrint"));
+
+    // Alt+П: "&Приём" and "&Приём и Печать" share it; the first is pressed, no printer is asked.
+    w.ShowPolledValue("1,5", "3.45");
+    AltKey(w, u'П');
+    ASSERT_TRUE(test::WaitUntil([&] { return !host.DataFileBytes().empty(); }, 2000));
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,500"}));
+    EXPECT_TRUE(dialogs.Of("printer").empty());
+    // Alt+О: "&Очистка" zeroes the device.
+    AltKey(w, u'О');
+    EXPECT_TRUE(test::WaitUntil([&] { return rig.device1->RequestCount(ZeroCommand) == 1; }, 2000));
+}
+
+TEST_F(Qel1mWindowTest, BothWindowsCountOnOneRecordNumber) {
+    TQEL1M_Control& w1 = host.Open(1);
+    TQEL1M_Control& w2 = host.Open(2);
+    w1.ShowPolledValue("12,5", "3.45");
+    w2.ShowPolledValue("7", "3.46");
+    Click(w1, "BtnSave");
+    Click(w2, "BtnSave");
+    Click(w1, "BtnSave");
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00012,500",
+                                                       "00002 00002 09:05 03.03.26 00007",
+                                                       "00001 00003 09:05 03.03.26 00012,500"}));
+    EXPECT_EQ(w2.StatusText(), "Принято 03.03.2026 09:05:07 7");
+}
+
+TEST_F(Qel1mWindowTest, ReceiveBeforeAnyPollFilesAnEmptyDose) {
+    TQEL1M_Control& w = host.Open(2);
+    Click(w, "BtnSave");
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00002 00001 09:05 03.03.26 00000"}));
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 ");
+}
+
+TEST_F(Qel1mWindowTest, ReceiveGoesOnToTheStatusWhenTheDataFileFails) {
+    TQEL1M_Control& w = host.Open(1);
+    w.ShowPolledValue("1,5", "3.45");
+    host.dataFile = rig.dir / "missing-folder/Data.qel";
+    Click(w, "BtnSave");
+    EXPECT_TRUE(host.connections.Writer().WriteBlocked());
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,5");
+    EXPECT_FALSE(state.ReceiveInProgress);
+}
+
+TEST_F(Qel1mWindowTest, ReceiveAndPrintFillsTheReportThenZeroes) {
+    std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
+    const std::string pdf = rig.dir / "report.pdf";
+    host.state.DeviceNames[0] = "Рентген-кабинет 2";
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    // While the printer dialog is open a poll brings a new value: the record keeps the
+    // value taken before, the report shows the new one.
+    dialogs.onSelectPrinter = test::PrintToPdf(pdf, [&] { Poll(1, 0x047B); });
+
+    Click(w, "BtnPrint");
+    EXPECT_EQ(dialogs.Of("printer").size(), 1u);
+    EXPECT_TRUE(dialogs.Of("error").empty());
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,230"}));
+    EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 1u);
+    // The zeroing after printing leaves the receive's status.
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
+    EXPECT_FALSE(state.ReceiveInProgress);
+    EXPECT_FALSE(state.PrintRequested);
+
+    const std::string text = test::PdfText(pdf);
+    ASSERT_FALSE(text.empty()) << "pdftotext gave nothing for " << pdf;
+    EXPECT_EQ(text.find("$<"), std::string::npos) << text;
+    for (const char* expected : {"Протокол рентгенологического исследования", "Рентген-кабинет 2", "3.45",
+                                 "09:05:07", "03.03.2026", "12,3"})
+        EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
+    EXPECT_NE(test::PdfInfo(pdf).find("Исследование"), std::string::npos);
+}
+
+TEST_F(Qel1mWindowTest, CancelledPrinterDialogFilesTheRecordAndDoesNotZero) {
+    std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    Click(w, "BtnPrint");
+    EXPECT_EQ(dialogs.Of("printer").size(), 1u);
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,230"}));
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
+    EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
+    EXPECT_FALSE(state.PrintRequested);
+    // A plain receive afterwards prints nothing.
+    Click(w, "BtnSave");
+    EXPECT_EQ(dialogs.Of("printer").size(), 1u);
+}
+
+TEST_F(Qel1mWindowTest, MissingTemplateLeavesTheRecordWrittenAndTheDeviceNotZeroed) {
+    const std::string pdf = rig.dir / "report.pdf";
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    dialogs.onSelectPrinter = test::PrintToPdf(pdf);
+    Click(w, "BtnPrint");
+    const auto errors = dialogs.Of("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].text.contains(QString::fromStdString(rig.dir / "report.rtf"))) << errors[0].text.toStdString();
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,230"}));
+    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
+    EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+    EXPECT_FALSE(state.ReceiveInProgress);
+    EXPECT_FALSE(state.PrintRequested);
+    // The flags really are clear: zeroing shows its status again.
+    Click(w, "BtnClear");
+    EXPECT_EQ(w.StatusText(), "Обнулено 03.03.2026 09:05:07");
+}
+
+TEST_F(Qel1mWindowTest, PrinterThatFailsIsReportedAndNothingIsZeroed) {
+    std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
+    TQEL1M_Control& w = host.Open(1);
+    dialogs.onSelectPrinter = test::PrintToPdf(rig.dir / "no-such-folder/report.pdf");
+    Click(w, "BtnPrint");
+    const auto errors = dialogs.Of("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].text, QStringLiteral("Не удалось напечатать отчёт"));
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00000"}));
+    EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
+}
+
+TEST_F(Qel1mWindowTest, WindowDestroyedWhileItsPrinterDialogIsOpenEndsSafely) {
+    std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
+    const std::string pdf = rig.dir / "report.pdf";
+    TQEL1M_Control& w = host.Open(1);
+    QPointer<TQEL1M_Control> guard(&w);
+    w.ShowPolledValue("2,5", "3.45");
+    // The user switches the connection to QEL-1 in the settings window meanwhile.
+    dialogs.onSelectPrinter = test::PrintToPdf(pdf, [&] { host.connections.DeviceTypeChange(1, 0); });
+    Click(w, "BtnPrint");
+    EXPECT_EQ(host.Window(1), nullptr);
+    ASSERT_FALSE(guard.isNull());  // still running its handler's last steps until now
+    EXPECT_FALSE(guard->isVisible());
+    EXPECT_NE(test::PdfText(pdf).find("2,5"), std::string::npos);
+    EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));  // no longer the connection's window
+    test::RunDeferredDeletes();
+    EXPECT_TRUE(guard.isNull());
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00002,500"}));
+}
+
+}  // namespace
+}  // namespace qel

@@ -1,0 +1,384 @@
+#include "SComSetup.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStyle>
+
+#include <cstdio>
+#include <exception>
+#include <vector>
+
+#include "Bell.h"
+#include "Dialogs.h"
+#include "FixedLayoutFont.h"
+#include "HelpDocument.h"
+#include "PortPaths.h"
+#include "Regional.h"
+#include "SAbout.h"
+#include "SPorts.h"
+#include "TrayIcon.h"
+#include "ui_SComSetup.h"
+
+namespace qel {
+
+TComSetup* ComSetup = nullptr;
+
+namespace {
+
+constexpr int kClientWidth = 261;
+constexpr int kClientHeight = 363;
+constexpr int kTimer1IntervalMs = 500;
+
+const char* const kTrayHint = "Программа для приёма информации от КЭЛ1";
+const char* const kInformationCaption = "Information";
+
+const char* const kDataFileDialogTitle = "Выбор файла для сохранения результатов работы КЭЛ-1";
+const char* const kDataFileDialogFilter = "qel|*.qel";
+const char* const kDataFileDialogExtension = "*.qel";
+const char* const kDataFileDialogName = "Data";
+
+const char* const kLogDialogTitle = "Запись отладочной информации в файл";
+const char* const kLogDialogFilter = "Log - файлы|*.log";
+const char* const kLogDialogExtension = "*.log";
+const char* const kLogDialogName = "Events";
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+}  // namespace
+
+TComSetup::TComSetup(ProgramState& state, QWidget* parent)
+    : QMainWindow(parent),
+      state_(state),
+      ui_(std::make_unique<Ui::TComSetup>()),
+      connections_(state, options_, ConfigurationFilePath()) {
+    ComSetup = this;
+    ui_->setupUi(this);
+    portHints_ = {ui_->ComboBox1->toolTip(), ui_->ComboBox2->toolTip()};
+    state_.Log.SetSink(&log_);
+    connections_.CreateControlWindow = [this](int connection) {
+        auto* window = new TQEL1M_Control(connections_, connection);
+        connect(window, &TQEL1M_Control::EndProgramRequested, this, &TComSetup::close);
+        return window;
+    };
+
+    // The port and speed lists start with no selection and a designed text.
+    ui_->ComboBox1->setEditText(QStringLiteral("ComPort1"));
+    ui_->ComboBox2->setEditText(QStringLiteral("ComPort2"));
+    ui_->CB_Spead1->setEditText(QStringLiteral("Speed"));
+    ui_->CB_Spead2->setEditText(QStringLiteral("Speed"));
+    ui_->BitBtn1->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
+    ui_->BitBtn2->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
+    ApplyFixedLayoutFont(this);
+    FrameGroupsAroundTheirControls();
+
+    BuildMenus();
+    trayIcon_ = new TTrayIcon(this);
+    trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
+    trayIcon_->SetIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
+    trayIcon_->SetHint(Text(kTrayHint));
+    trayIcon_->SetPopupMenu(PopupMenu2);
+    trayIcon_->StartMinimized = true;
+    trayIcon_->MinimizeToTray = true;
+
+    // A fixed single border with the close box only; without a notification area the
+    // window keeps a minimise box, since it then lives minimised on the task bar.
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+    if (!trayIcon_->InTray()) flags |= Qt::WindowMinimizeButtonHint;
+    setWindowFlags(flags);
+    setWindowIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
+    ui_->centralwidget->setFixedSize(kClientWidth, kClientHeight);
+    setFixedSize(kClientWidth, kClientHeight + ui_->MainMenu1->sizeHint().height());
+    if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
+
+    ConnectHandlers();
+    Timer1.setObjectName(QStringLiteral("Timer1"));
+    Timer1.setInterval(kTimer1IntervalMs);
+    Timer1.start();
+
+    trayIcon_->Loaded();
+    FormCreate();
+    // Creation has finished: this is the application's main window now.
+    trayIcon_->SetMainWindow(this);
+}
+
+TComSetup::~TComSetup() { FormDestroy(); }
+
+// The controls keep their designed places, which leave a group's caption half a line
+// above its first row, as the classic group frame has it: the frame's top line runs
+// through the middle of the caption, so it passes above the controls, not through them.
+void TComSetup::FrameGroupsAroundTheirControls() {
+    const int halfCaption = ui_->GroupBox1->fontMetrics().height() / 2;
+    ui_->centralwidget->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                       " left: 6px; padding: 0px 2px; }")
+            .arg(halfCaption));
+}
+
+void TComSetup::BuildMenus() {
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    PopupMenu1->addAction(ui_->LOG1);
+    PopupMenu1->addAction(ui_->N8);
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    PopupMenu2->setToolTipsVisible(true);
+    PopupMenu2->addAction(ui_->actAbout);
+    PopupMenu2->addSeparator();
+    PopupMenu2->addAction(ui_->actOptions);
+    PopupMenu2->addSeparator();
+    PopupMenu2->addAction(ui_->actExit);
+}
+
+void TComSetup::ConnectHandlers() {
+    connect(ui_->BitBtn1, &QPushButton::clicked, this, &TComSetup::BitBtn1Click);
+    connect(ui_->BitBtn2, &QPushButton::clicked, this, &TComSetup::BitBtn2Click);
+    connect(ui_->N2, &QAction::triggered, this, &TComSetup::Edit1Click);
+    connect(ui_->N6, &QAction::triggered, this, &TComSetup::N6Click);
+    connect(ui_->N3, &QAction::triggered, this, &TComSetup::N3Click);
+    connect(ui_->N10, &QAction::triggered, this, &TComSetup::N10Click);
+    connect(ui_->ComboBox1, &QComboBox::currentIndexChanged, this, &TComSetup::UpdatePortHints);
+    connect(ui_->ComboBox2, &QComboBox::currentIndexChanged, this, &TComSetup::UpdatePortHints);
+    connect(ui_->N7, &QAction::triggered, this, &TComSetup::N7Click);
+    connect(ui_->LOG1, &QAction::triggered, this, &TComSetup::LOG1Click);
+    connect(ui_->N8, &QAction::triggered, this, &TComSetup::N8Click);
+    connect(ui_->actAbout, &QAction::triggered, this, &TComSetup::N7Click);
+    connect(ui_->actOptions, &QAction::triggered, this, &TComSetup::N9Click);
+    connect(ui_->actExit, &QAction::triggered, this, &TComSetup::actExitExecute);
+    // A pick by the user; a selection made by the program raises nothing here.
+    connect(ui_->CB_QELType1, &QComboBox::activated, this, &TComSetup::CB_QELType1Change);
+    connect(ui_->CB_QELType2, &QComboBox::activated, this, &TComSetup::CB_QELType2Change);
+    connect(ui_->ListBox1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu1->popup(ui_->ListBox1->viewport()->mapToGlobal(pos)); });
+    ui_->Edit1->installEventFilter(this);
+    connect(&Timer1, &QTimer::timeout, this, &TComSetup::Timer1Timer);
+}
+
+// --- creation and destruction ---
+
+void TComSetup::FormCreate() {
+    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.Keeper().Tick(); });
+
+    SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath());
+    try {
+        LoadSettings();
+    } catch (...) {
+        state_.Log.Report(kConfigurationReadError);
+    }
+    ApplyConnections();
+}
+
+void TComSetup::FormDestroy() {
+    Timer1.stop();
+    keeperTicks_.Stop();
+    if (SettingsFile) {
+        // Nothing may stop the program from ending now; a refused write is only told on
+        // the terminal.
+        try {
+            SaveSettings();
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "qel1-agent: settings not saved: %s\n", e.what());
+        } catch (...) {
+            std::fprintf(stderr, "qel1-agent: settings not saved\n");
+        }
+    }
+    SettingsFile.reset();
+    connections_.DestroyControlWindow(1);
+    connections_.DestroyControlWindow(2);
+    if (state_.Log.Sink() == &log_) state_.Log.SetSink(nullptr);
+    if (ComSetup == this) ComSetup = nullptr;
+}
+
+void TComSetup::LoadSettings() {
+    ShowOptions(qel::LoadSettings(*SettingsFile));
+    UpdatePortHints();
+}
+
+void TComSetup::SaveSettings() { qel::SaveSettings(*SettingsFile, Options()); }
+
+void TComSetup::ApplyConnections() { connections_.Apply(Options()); }
+
+// --- buttons and menus ---
+
+void TComSetup::BitBtn1Click() {
+    // Closing a port also ends the reopening of a lost one.
+    connections_.Disconnect();
+    ApplyConnections();
+    try {
+        SaveSettings();
+    } catch (...) {
+        state_.Log.Report(kConfigurationWriteError);
+    }
+    HideMainWindow();
+}
+
+// A failure to read the file leaves this handler for the general error box.
+void TComSetup::BitBtn2Click() {
+    LoadSettings();
+    ApplyConnections();
+    HideMainWindow();
+}
+
+void TComSetup::Edit1Click() {
+    const QString path = AppDialogs().SaveFileName(this, Text(kDataFileDialogTitle), Text(kDataFileDialogFilter),
+                                                   Text(kDataFileDialogExtension), Text(kDataFileDialogName),
+                                                   QStringLiteral("."));
+    if (!path.isEmpty()) ui_->Edit1->setText(path);
+}
+
+void TComSetup::N6Click() { close(); }
+
+void TComSetup::actExitExecute() { close(); }
+
+void TComSetup::N7Click() {
+    TAboutBox aboutBox(this);
+    AppDialogs().RunModal(aboutBox);
+}
+
+void TComSetup::N9Click() { ShowMainWindow(); }
+
+// The users' documentation in its UTF-8 copy, opened with the program the desktop
+// associates with text files; when that cannot be done, the list says so.
+void TComSetup::N3Click() {
+    const std::string problem = OpenHelpDocument(HelpDocumentPath());
+    if (!problem.empty()) state_.Log.Note(problem);
+}
+
+// Which device each COM name stands for: bound in [Ports] of the settings file. The
+// bindings act at the next opening of a port (Accept).
+void TComSetup::N10Click() {
+    TPortsDialog dialog(this, SettingsFile ? SettingsFile->Path() : ConfigurationFilePath());
+    AppDialogs().RunModal(dialog);
+    UpdatePortHints();
+}
+
+// The port lists keep their texts COM1 .. COM8; each entry's hint, and the list's own
+// hint below the designed one, name the device that the COM name stands for.
+void TComSetup::UpdatePortHints() {
+    const std::string settings = SettingsFile ? SettingsFile->Path() : ConfigurationFilePath();
+    QComboBox* const boxes[] = {ui_->ComboBox1, ui_->ComboBox2};
+    for (int n = 0; n < 2; ++n) {
+        QComboBox* box = boxes[n];
+        for (int i = 0; i < box->count() && i < kPortCount; ++i)
+            box->setItemData(i, QString::fromStdString(PortDevicePath(settings, static_cast<unsigned>(i) + 1)),
+                             Qt::ToolTipRole);
+        QString hint = portHints_[static_cast<std::size_t>(n)];
+        const int index = box->currentIndex();
+        if (index >= 0 && index < kPortCount)
+            hint += QStringLiteral("\n") + box->itemText(index) + QString::fromUtf8(" → ") +
+                    box->itemData(index, Qt::ToolTipRole).toString();
+        box->setToolTip(hint);
+    }
+}
+
+void TComSetup::LOG1Click() {
+    const QString path = AppDialogs().SaveFileName(this, Text(kLogDialogTitle), Text(kLogDialogFilter),
+                                                   Text(kLogDialogExtension), Text(kLogDialogName),
+                                                   QStringLiteral("."));
+    if (path.isEmpty()) return;
+    const std::string reason = SaveDiagnosticLines(ui_->ListBox1->Lines(), path.toStdString());
+    if (!reason.empty())
+        AppDialogs().Error(this, QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromStdString(reason)));
+}
+
+void TComSetup::N8Click() { ui_->ListBox1->Clear(); }
+
+// The device-type change of a connection. The receive handler reads the type lists at
+// the moment of use, so a new type acts at once for it; here the connection's QEL-1M
+// control window is created, shown again or destroyed.
+void TComSetup::CB_QELType1Change() { connections_.DeviceTypeChange(1, ui_->CB_QELType1->currentIndex()); }
+
+void TComSetup::CB_QELType2Change() { connections_.DeviceTypeChange(2, ui_->CB_QELType2->currentIndex()); }
+
+void TComSetup::Timer1Timer() { connections_.Timer1Tick(); }
+
+TQEL1M_Control* TComSetup::ControlWindow(int connection) const {
+    return static_cast<TQEL1M_Control*>(connections_.ControlWindow(connection));
+}
+
+void TComSetup::ShowMainWindow() { trayIcon_->ShowMainWindow(); }
+
+void TComSetup::HideMainWindow() { trayIcon_->HideMainWindow(); }
+
+// --- window events ---
+
+void TComSetup::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit Closed();
+}
+
+void TComSetup::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) trayIcon_->ApplicationMinimized();
+    if (event->type() == QEvent::LocaleChange) LoadRegionalFromSystem();
+    QMainWindow::changeEvent(event);
+}
+
+bool TComSetup::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->Edit1 && event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        Edit1Click();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- the options ---
+
+ProgramOptions TComSetup::Options() const {
+    ProgramOptions o;
+    const QCheckBox* inUse[] = {ui_->CheckBox1, ui_->CheckBox2};
+    const QComboBox* ports[] = {ui_->ComboBox1, ui_->ComboBox2};
+    const QComboBox* speeds[] = {ui_->CB_Spead1, ui_->CB_Spead2};
+    const QComboBox* types[] = {ui_->CB_QELType1, ui_->CB_QELType2};
+    for (std::size_t n = 0; n < 2; ++n)
+        o.connections[n] = {inUse[n]->isChecked(), ports[n]->currentIndex(), speeds[n]->currentIndex(),
+                            types[n]->currentIndex()};
+    o.lastRecordIfError = state_.GetLastRecordIfError;
+    o.screenMessages = ui_->CB_ErrMes->isChecked();
+    o.rewrite = ui_->CB_Rewrite->isChecked();
+    o.multipleFiles = ui_->CB_MultyFiles->isChecked();
+    o.dataFile = ui_->Edit1->text().toStdString();
+    o.deviceNames = state_.DeviceNames;
+    return o;
+}
+
+// Assigning an index outside a list leaves the list with no selection.
+void TComSetup::ShowOptions(const ProgramOptions& o) {
+    QCheckBox* inUse[] = {ui_->CheckBox1, ui_->CheckBox2};
+    QComboBox* ports[] = {ui_->ComboBox1, ui_->ComboBox2};
+    QComboBox* speeds[] = {ui_->CB_Spead1, ui_->CB_Spead2};
+    QComboBox* types[] = {ui_->CB_QELType1, ui_->CB_QELType2};
+    for (std::size_t n = 0; n < 2; ++n) inUse[n]->setChecked(o.connections[n].inUse);
+    for (std::size_t n = 0; n < 2; ++n) ports[n]->setCurrentIndex(o.connections[n].portIndex);
+    for (std::size_t n = 0; n < 2; ++n) speeds[n]->setCurrentIndex(o.connections[n].speedIndex);
+    for (std::size_t n = 0; n < 2; ++n) types[n]->setCurrentIndex(o.connections[n].typeIndex);
+    state_.GetLastRecordIfError = o.lastRecordIfError;
+    ui_->CB_ErrMes->setChecked(o.screenMessages);
+    ui_->CB_Rewrite->setChecked(o.rewrite);
+    ui_->CB_MultyFiles->setChecked(o.multipleFiles);
+    ui_->Edit1->setText(QString::fromStdString(o.dataFile));
+    state_.DeviceNames = o.deviceNames;
+    CB_QELType1Change();
+    CB_QELType2Change();
+}
+
+void TComSetup::WindowOptions::SetDataFile(const std::string& path) {
+    window_.ui_->Edit1->setText(QString::fromStdString(path));
+}
+
+// --- the diagnostics log: the list, the bell and the box ---
+
+void TComSetup::WindowLog::AppendLine(const std::string& line) { window_.ui_->ListBox1->AppendLine(line); }
+
+void TComSetup::WindowLog::Beep(BeepKind kind) { AppBell().Ring(kind); }
+
+bool TComSetup::WindowLog::ScreenMessagesEnabled() { return window_.ui_->CB_ErrMes->isChecked(); }
+
+void TComSetup::WindowLog::ShowInformation(const std::string& text) {
+    AppDialogs().Information(&window_, Text(kInformationCaption), QString::fromStdString(text));
+}
+
+}  // namespace qel

@@ -1,0 +1,140 @@
+#pragma once
+#include <QMainWindow>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "Connections.h"
+#include "DiagnosticLog.h"
+#include "IniFile.h"
+#include "ProgramState.h"
+#include "QtTickSource.h"
+#include "RearmingTimer.h"
+#include "SerialPortDriver.h"
+#include "UQEL1M_Control.h"
+
+class QMenu;
+
+namespace Ui {
+class TComSetup;
+}
+
+namespace qel {
+
+class TTrayIcon;
+
+// The settings window and the program's main window. It lives for the whole run, mostly
+// hidden behind the tray icon, and holds the connections (both serial drivers, the QEL-1
+// receive handler, the data file writer, the QEL-1M control windows), the configuration
+// file, the diagnostics list, Timer1 and the tray icon. Code below the windows reads its
+// controls at the moment of use, as one snapshot of the options.
+class TComSetup : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit TComSetup(ProgramState& state, QWidget* parent = nullptr);
+    ~TComSetup() override;
+
+private:
+    // Adapters through which code below the windows reaches the window.
+    class WindowOptions : public OptionsSource {
+    public:
+        explicit WindowOptions(TComSetup& window) : window_(window) {}
+        ProgramOptions Current() const override { return window_.Options(); }
+        void SetDataFile(const std::string& path) override;
+
+    private:
+        TComSetup& window_;
+    };
+    class WindowLog : public DiagnosticSink {
+    public:
+        explicit WindowLog(TComSetup& window) : window_(window) {}
+        void AppendLine(const std::string& line) override;
+        void Beep(BeepKind kind) override;
+        bool ScreenMessagesEnabled() override;
+        void ShowInformation(const std::string& text) override;
+
+    private:
+        TComSetup& window_;
+    };
+
+    ProgramState& state_;
+    std::unique_ptr<Ui::TComSetup> ui_;
+    WindowOptions options_{*this};
+    WindowLog log_{*this};
+    Connections connections_;
+
+public:
+    // Components.
+    TSerialPortDriver& ComDriver1 = connections_.ComDriver1;
+    TSerialPortDriver& ComDriver2 = connections_.ComDriver2;
+    RearmingTimer Timer1;  // ticks on under a box opened from its own handler
+
+    // Handlers, named after their component and event.
+    void FormCreate();
+    void FormDestroy();
+    void BitBtn1Click();  // "Принять"
+    void BitBtn2Click();  // "Отменить"
+    void Edit1Click();
+    void N6Click();        // menu "В&ыход"
+    void actExitExecute();  // tray "В&ыйти"
+    void N7Click();        // About
+    void N9Click();        // tray "&Настройка"
+    void N3Click();        // help
+    void N10Click();       // menu "&Порты…": the port dialog
+    void LOG1Click();      // save the diagnostics list
+    void N8Click();        // clear the diagnostics list
+    void CB_QELType1Change();
+    void CB_QELType2Change();
+    void Timer1Timer();
+
+    // The options as the controls (and the program state) hold them now, and shown in the
+    // controls; showing runs the device-type change of connection 1 and of connection 2.
+    ProgramOptions Options() const;
+    void ShowOptions(const ProgramOptions& options);
+
+    Connections& Links() { return connections_; }
+    DataFileWriter& Writer() { return connections_.Writer(); }
+    const ConnectionKeeper& Keeper() const { return connections_.Keeper(); }
+    ProgramState& State() { return state_; }
+    // The connection's QEL-1M control window, or null when it has none.
+    TQEL1M_Control* ControlWindow(int connection) const;
+
+    // The only ways the window is shown or hidden.
+    void ShowMainWindow();
+    void HideMainWindow();
+    TTrayIcon& TrayIcon() { return *trayIcon_; }
+
+signals:
+    // The window was closed: the program ends.
+    void Closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void LoadSettings();
+    void SaveSettings();
+    void ApplyConnections();
+    void BuildMenus();
+    void FrameGroupsAroundTheirControls();
+    void ConnectHandlers();
+    void UpdatePortHints();
+
+    QMenu* PopupMenu1 = nullptr;  // the diagnostics list's pop-up menu
+    QMenu* PopupMenu2 = nullptr;  // the tray menu
+    TTrayIcon* trayIcon_ = nullptr;
+    std::unique_ptr<IniFile> SettingsFile;
+    std::array<QString, 2> portHints_;  // the designed hints of ComboBox1 and ComboBox2
+    QtTickSource keeperTicks_;
+};
+
+// The one settings window of the program; set as soon as the window exists, before its
+// creation steps run, and cleared when it is destroyed.
+extern TComSetup* ComSetup;
+
+}  // namespace qel

@@ -1,0 +1,238 @@
+#include "UQEL1M_Control.h"
+
+#include <QCloseEvent>
+#include <QFont>
+#include <QIcon>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QShortcutEvent>
+#include <QKeySequence>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextOption>
+#include <exception>
+
+#include "Dialogs.h"
+#include "FixedLayoutFont.h"
+#include "LocalTime.h"
+#include "Qel1mCommands.h"
+#include "Qel1mRecord.h"
+#include "Regional.h"
+#include "ReportPrinter.h"
+#include "ui_UQEL1M_Control.h"
+
+namespace qel {
+
+namespace {
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Sets a program-wide flag for a scope and clears it however the scope is left.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+// Counts the handlers running on the window, so that a Release requested meanwhile (from
+// inside one of its dialogs) waits until the outermost one has returned.
+class TQEL1M_Control::HandlerScope {
+public:
+    explicit HandlerScope(TQEL1M_Control& window) : window_(window) { ++window_.runningHandlers_; }
+    ~HandlerScope() {
+        if (--window_.runningHandlers_ == 0 && window_.releasePending_) window_.deleteLater();
+    }
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+
+private:
+    TQEL1M_Control& window_;
+};
+
+TQEL1M_Control::TQEL1M_Control(Connections& connections, int connection)
+    : QWidget(nullptr,
+              Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                  Qt::WindowCloseButtonHint),
+      ui_(std::make_unique<Ui::TQEL1M_Control>()),
+      connections_(connections),
+      state_(connections.State()),
+      connection_(connection) {
+    ui_->setupUi(this);
+    setFixedSize(245, 123);
+    move(kQel1mWindowLeft, kQel1mWindowTop);
+    RichEdit.setMetaInformation(QTextDocument::DocumentTitle, QStringLiteral("Заголовок"));
+
+    // The desktop's icons where it has them, else the style's own.
+    ui_->BtnClear->setIcon(QIcon::fromTheme(QStringLiteral("edit-clear"), style()->standardIcon(QStyle::SP_DialogResetButton)));
+    ui_->BtnSave->setIcon(QIcon::fromTheme(QStringLiteral("document-save"), style()->standardIcon(QStyle::SP_DialogSaveButton)));
+    ui_->BtnPrint->setIcon(
+        QIcon::fromTheme(QStringLiteral("document-print"), style()->standardIcon(QStyle::SP_FileDialogDetailedView)));
+    ApplyFixedLayoutFont(this);
+
+    // "&Приём" and "&Приём и Печать" share their letter: the key presses the first of
+    // them, as on the program's original platform, instead of only moving the focus.
+    ui_->BtnSave->installEventFilter(this);
+    ui_->BtnPrint->installEventFilter(this);
+    // A new window starts on the first control of its tab order.
+    ui_->BtnClear->setFocus(Qt::OtherFocusReason);
+
+    connect(ui_->EditName, &QLineEdit::textChanged, this, [this] { EditNameChange(); });
+    connect(ui_->BtnClear, &QPushButton::clicked, this, [this] { RunAction([this] { BtnClearClick(); }); });
+    connect(ui_->BtnSave, &QPushButton::clicked, this, [this] { RunAction([this] { BtnSaveClick(); }); });
+    connect(ui_->BtnPrint, &QPushButton::clicked, this, [this] { RunAction([this] { BtnPrintClick(); }); });
+}
+
+TQEL1M_Control::~TQEL1M_Control() = default;
+
+template <class Action>
+void TQEL1M_Control::RunAction(Action&& action) {
+    HandlerScope scope(*this);
+    try {
+        action();
+    } catch (const std::exception& e) {
+        AppDialogs().Error(this, Q(e.what()));
+    }
+}
+
+int TQEL1M_Control::Connection() const {
+    return connections_.ControlWindow(connection_) == static_cast<const Qel1mPanel*>(this) ? connection_ : 0;
+}
+
+void TQEL1M_Control::Open(const std::string& deviceName) {
+    SetDeviceNameText(deviceName);
+    show();
+}
+
+void TQEL1M_Control::ShowAgain() {
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    show();
+    raise();
+}
+
+void TQEL1M_Control::Release() {
+    if (runningHandlers_ > 0) {
+        releasePending_ = true;
+        hide();
+        return;
+    }
+    delete this;
+}
+
+void TQEL1M_Control::ShowPolledValue(const std::string& valueText, const std::string& addressNumber) {
+    ui_->Edit->setText(Q(valueText));
+    addressNumber_ = addressNumber;
+    if (linkLost_) {
+        // The device answers again: the value is live, and everything is as before.
+        linkLost_ = false;
+        ui_->Edit->setEnabled(true);
+        if (StatusText() == kNoLinkStatus) SetStatus({});
+    }
+}
+
+void TQEL1M_Control::ShowLinkLost() {
+    linkLost_ = true;
+    ui_->Edit->setEnabled(false);
+    SetStatus(kNoLinkStatus);
+}
+
+bool TQEL1M_Control::RefusedForLostLink(const char* what) {
+    if (!linkLost_) return false;
+    SetStatus(kNoLinkStatus);
+    const int connection = Connection();
+    state_.Log.Report("соединение " + std::to_string(connection != 0 ? connection : 1) + what);
+    return true;
+}
+
+std::string TQEL1M_Control::ValueText() const { return ui_->Edit->text().toStdString(); }
+
+std::string TQEL1M_Control::DeviceNameText() const { return ui_->EditName->text().toStdString(); }
+
+void TQEL1M_Control::SetDeviceNameText(const std::string& name) { ui_->EditName->setText(Q(name)); }
+
+std::string TQEL1M_Control::StatusText() const { return ui_->StatusBar->currentMessage().toStdString(); }
+
+void TQEL1M_Control::SetStatus(const std::string& text) { ui_->StatusBar->showMessage(Q(text)); }
+
+QPrinter& TQEL1M_Control::Printer() {
+    // One printer per window, so the choices made in the printer dialog hold for its next report.
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+void TQEL1M_Control::EditNameChange() {
+    const int connection = Connection();
+    if (connection != 0) state_.DeviceNames[static_cast<std::size_t>(connection - 1)] = DeviceNameText();
+}
+
+void TQEL1M_Control::BtnClearClick() {
+    HandlerScope scope(*this);
+    if (RefusedForLostLink(kNoLinkZeroRefused)) return;
+    const int connection = Connection();
+    if (connection == 0) return;
+    if (ZeroDevice(connections_.Driver(connection)) && !state_.ReceiveInProgress)
+        SetStatus(kZeroedStatus + DateTimeText(NowLocal()));
+}
+
+void TQEL1M_Control::BtnSaveClick() {
+    HandlerScope scope(*this);
+    // The value shown is the last one polled before the link went: filing it would record
+    // an old measurement as a new one.
+    if (RefusedForLostLink(kNoLinkReceiveRefused)) return;
+    FlagScope receiving(state_.ReceiveInProgress);
+
+    const int deviceNumber = Connection() == 1 ? 1 : 2;
+    const std::string shown = ValueText();
+    const RecordFieldsData record = BuildQel1mRecord(deviceNumber, state_.TakeRecordNumber(), NowLocal(), shown);
+    state_.RecordFields = record;
+    const std::string line = JoinRecordLine(record);
+    state_.Log.Note(kReceivedNote + line);
+    connections_.Writer().Save2File(line, record.FileName());
+    // The value as Edit shows it now: a poll may have run under a box of the write.
+    SetStatus(kReceivedStatus + DateTimeText(NowLocal()) + " " + ValueText());
+
+    if (!state_.PrintRequested) return;
+    QPrinter& printer = Printer();
+    if (!AppDialogs().SelectPrinter(this, printer)) return;
+    // The values are taken now: the poll may have changed the shown value while the
+    // printer dialog was open.
+    PrintReport(RichEdit, printer, ReportValues{DeviceNameText(), AddressNumber(), ValueText()});
+    BtnClearClick();
+}
+
+void TQEL1M_Control::BtnPrintClick() {
+    HandlerScope scope(*this);
+    FlagScope printing(state_.PrintRequested);
+    BtnSaveClick();
+}
+
+bool TQEL1M_Control::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == ui_->BtnSave || watched == ui_->BtnPrint) && event->type() == QEvent::Shortcut) {
+        const auto* shortcut = static_cast<QShortcutEvent*>(event);
+        if (shortcut->isAmbiguous() && shortcut->key() == QKeySequence::mnemonic(ui_->BtnSave->text())) {
+            if (ui_->BtnSave->isEnabled()) ui_->BtnSave->animateClick();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TQEL1M_Control::closeEvent(QCloseEvent* event) {
+    HandlerScope scope(*this);
+    // Closing never destroys the window: it is hidden, and the device-type change shows it again.
+    event->ignore();
+    const bool askToEnd = connections_.ControlWindow(1) == nullptr || connections_.ControlWindow(2) == nullptr;
+    const bool endProgram = askToEnd && AppDialogs().ConfirmOkCancel(this, Q(kQel1mCloseCaption), Q(kQel1mCloseQuestion));
+    hide();
+    if (endProgram) emit EndProgramRequested();
+}
+
+}  // namespace qel
