@@ -1,24 +1,10 @@
 #include "DiagnosticLog.h"
 
 #include "Cp1251.h"
+#include "FlagScope.h"
 #include "PosixFile.h"
 
 namespace qel {
-
-namespace {
-
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
-
-}  // namespace
 
 void DiagnosticLog::Report(const std::string& message) { Report(message, {}); }
 

@@ -10,7 +10,8 @@
 namespace qel {
 
 // What the program keeps program-wide, shared by both connections and both control
-// windows: one object for the whole run, handed to those that use it.
+// windows: one object for the whole run, made by main and handed to those that use it. A
+// new object is the state of a program start.
 struct ProgramState {
     // The diagnostics log and its sink (the settings window).
     DiagnosticLog Log;
@@ -29,9 +30,6 @@ struct ProgramState {
     // A QEL-1M receive is running, and the running receive was asked to print a report.
     bool ReceiveInProgress = false;
     bool PrintRequested = false;
-
-    // Everything as at the program's start, the log without a sink.
-    void Reset() { *this = ProgramState(); }
 
     // Takes the next QEL-1M record number and moves the counter on; past the largest
     // value it wraps as a 32-bit counter would rather than overflow.

@@ -2,7 +2,6 @@
 #include <QMainWindow>
 
 #include <array>
-#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -38,7 +37,8 @@ public:
     ~TComSetup() override;
 
 private:
-    // Adapters through which code below the windows reaches the window.
+    // Declared ahead of the components, which refer to the connections. Code below the
+    // windows reaches the window through two adapters: the options and the log's sink.
     class WindowOptions : public OptionsSource {
     public:
         explicit WindowOptions(TComSetup& window) : window_(window) {}
@@ -95,10 +95,8 @@ public:
     ProgramOptions Options() const;
     void ShowOptions(const ProgramOptions& options);
 
-    Connections& Links() { return connections_; }
     DataFileWriter& Writer() { return connections_.Writer(); }
     const ConnectionKeeper& Keeper() const { return connections_.Keeper(); }
-    ProgramState& State() { return state_; }
     // The connection's QEL-1M control window, or null when it has none.
     TQEL1M_Control* ControlWindow(int connection) const;
 

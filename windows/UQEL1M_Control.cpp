@@ -15,6 +15,7 @@
 
 #include "Dialogs.h"
 #include "FixedLayoutFont.h"
+#include "FlagScope.h"
 #include "LocalTime.h"
 #include "Qel1mCommands.h"
 #include "Qel1mRecord.h"
@@ -27,18 +28,6 @@ namespace qel {
 namespace {
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-
-// Sets a program-wide flag for a scope and clears it however the scope is left.
-class FlagScope {
-public:
-    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagScope() { flag_ = false; }
-    FlagScope(const FlagScope&) = delete;
-    FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 

@@ -1,0 +1,71 @@
+// The connections without a window: both drivers opened on simulated QEL-1 devices, each
+// packet filed through the one reception they are bound to.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "Connections.h"
+#include "DataFileSettings.h"
+#include "ProgramState.h"
+#include "Qel1Samples.h"
+#include "RecordingSink.h"
+#include "RegionalGuard.h"
+#include "SimulatedPorts.h"
+
+namespace qel::test {
+namespace {
+
+// The options of two connections in use as QEL-1 on COM1 and COM2.
+struct TwoQel1Connections : DataFileSettings {
+    ProgramOptions Current() const override {
+        ProgramOptions o = DataFileSettings::Current();
+        o.connections[0] = {true, 0, 0, kQel1TypeIndex};
+        o.connections[1] = {true, 1, 1, kQel1TypeIndex};
+        return o;
+    }
+};
+
+class ConnectionsTest : public SimulatedPorts, public ::testing::Test {
+protected:
+    ConnectionsTest() { options.path = dir / "Data.qel"; }
+
+    // Runs both drivers' polling ticks until the data file holds `bytes`, at most 5 s.
+    bool FiledWithin5s(const std::string& bytes) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end) {
+            connections.ComDriver1.PollTick();
+            connections.ComDriver2.PollTick();
+            if (ReadBytes(options.path) == bytes) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
+    RegionalGuard russian{RussianRegionalSettings()};
+    TwoQel1Connections options;
+    ProgramState state;
+    RecordingSink sink{state.Log};
+    Connections connections{state, options, SettingsPath()};
+};
+
+TEST_F(ConnectionsTest, BothDriversFileThroughTheOneReceptionTheyAreBoundTo) {
+    connections.Apply(options.Current());
+    ASSERT_EQ(sink.lines, (std::vector<std::string>{"соединение 1 состоялось", "соединение 2 состоялось"}));
+    EXPECT_EQ(connections.ComDriver1.DevicePath(), device1->Path());
+    EXPECT_EQ(connections.ComDriver2.DevicePath(), device2->Path());
+
+    device1->SendBytes(kExamplePacket);
+    ASSERT_TRUE(FiledWithin5s(kExampleLine + "\r\n"));
+    device2->SendBytes(kExamplePacket);
+    ASSERT_TRUE(FiledWithin5s(kExampleLine + "\r\n" + kExampleLine + "\r\n"));
+
+    const std::string accepted = std::string(kPacketReceivedPrefix) + kExampleLine;
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{"соединение 1 состоялось", "соединение 2 состоялось", accepted,
+                                                    accepted}));
+    EXPECT_EQ(state.RecordFields.FileNumberText, "300");  // the latest record is the program's
+}
+
+}  // namespace
+}  // namespace qel::test
