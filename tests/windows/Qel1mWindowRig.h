@@ -89,11 +89,7 @@ public:
             driver->SetInputTimeout(200);
         }
         ConnectAsSettingsWindow(connections.ComDriver1, connections.ComDriver2);
-        connections.CreateControlWindow = [this](int connection) {
-            auto* window = new TQEL1M_Control(connections, connection);
-            QObject::connect(window, &TQEL1M_Control::EndProgramRequested, [this] { ++closeRequests; });
-            return window;
-        };
+        connections.CreateControlWindow = [this](int connection) { return new TQEL1M_Control(connections, connection); };
     }
     ~TestHost() override {
         connections.DestroyControlWindow(1);
@@ -124,7 +120,6 @@ public:
     }
 
     std::string dataFile;
-    int closeRequests = 0;
     ProgramState state;
     RecordingSink sink{state.Log};
     Connections connections{state, *this, SettingsPath()};
