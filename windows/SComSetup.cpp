@@ -327,15 +327,18 @@ bool TComSetup::eventFilter(QObject* watched, QEvent* event) {
 
 // --- the options ---
 
+TComSetup::ConnectionControls TComSetup::Controls(int connection) const {
+    if (connection == 1) return {ui_->CheckBox1, ui_->ComboBox1, ui_->CB_Spead1, ui_->CB_QELType1};
+    return {ui_->CheckBox2, ui_->ComboBox2, ui_->CB_Spead2, ui_->CB_QELType2};
+}
+
 ProgramOptions TComSetup::Options() const {
     ProgramOptions o;
-    const QCheckBox* inUse[] = {ui_->CheckBox1, ui_->CheckBox2};
-    const QComboBox* ports[] = {ui_->ComboBox1, ui_->ComboBox2};
-    const QComboBox* speeds[] = {ui_->CB_Spead1, ui_->CB_Spead2};
-    const QComboBox* types[] = {ui_->CB_QELType1, ui_->CB_QELType2};
-    for (std::size_t n = 0; n < 2; ++n)
-        o.connections[n] = {inUse[n]->isChecked(), ports[n]->currentIndex(), speeds[n]->currentIndex(),
-                            types[n]->currentIndex()};
+    for (int connection : {1, 2}) {
+        const ConnectionControls c = Controls(connection);
+        o.Connection(connection) = {c.inUse->isChecked(), c.port->currentIndex(), c.speed->currentIndex(),
+                                    c.type->currentIndex()};
+    }
     o.lastRecordIfError = state_.GetLastRecordIfError;
     o.screenMessages = ui_->CB_ErrMes->isChecked();
     o.rewrite = ui_->CB_Rewrite->isChecked();
@@ -347,14 +350,14 @@ ProgramOptions TComSetup::Options() const {
 
 // Assigning an index outside a list leaves the list with no selection.
 void TComSetup::ShowOptions(const ProgramOptions& o) {
-    QCheckBox* inUse[] = {ui_->CheckBox1, ui_->CheckBox2};
-    QComboBox* ports[] = {ui_->ComboBox1, ui_->ComboBox2};
-    QComboBox* speeds[] = {ui_->CB_Spead1, ui_->CB_Spead2};
-    QComboBox* types[] = {ui_->CB_QELType1, ui_->CB_QELType2};
-    for (std::size_t n = 0; n < 2; ++n) inUse[n]->setChecked(o.connections[n].inUse);
-    for (std::size_t n = 0; n < 2; ++n) ports[n]->setCurrentIndex(o.connections[n].portIndex);
-    for (std::size_t n = 0; n < 2; ++n) speeds[n]->setCurrentIndex(o.connections[n].speedIndex);
-    for (std::size_t n = 0; n < 2; ++n) types[n]->setCurrentIndex(o.connections[n].typeIndex);
+    for (int connection : {1, 2}) {
+        const ConnectionControls c = Controls(connection);
+        const ConnectionOptions& shown = o.Connection(connection);
+        c.inUse->setChecked(shown.inUse);
+        c.port->setCurrentIndex(shown.portIndex);
+        c.speed->setCurrentIndex(shown.speedIndex);
+        c.type->setCurrentIndex(shown.typeIndex);
+    }
     state_.GetLastRecordIfError = o.lastRecordIfError;
     ui_->CB_ErrMes->setChecked(o.screenMessages);
     ui_->CB_Rewrite->setChecked(o.rewrite);

@@ -14,6 +14,8 @@
 #include "SerialPortDriver.h"
 #include "UQEL1M_Control.h"
 
+class QCheckBox;
+class QComboBox;
 class QMenu;
 
 namespace Ui {
@@ -115,6 +117,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controls of one connection's group.
+    struct ConnectionControls {
+        QCheckBox* inUse;
+        QComboBox* port;
+        QComboBox* speed;
+        QComboBox* type;
+    };
+    ConnectionControls Controls(int connection) const;
+
     void LoadSettings();
     void SaveSettings();
     void ApplyConnections();
