@@ -4,6 +4,7 @@
 
 #include "PortPaths.h"
 #include "Qel1mCommands.h"
+#include "Regional.h"
 
 namespace qel {
 
@@ -100,33 +101,44 @@ void Connections::Timer1Tick() {
 void Connections::PollConnection(int connection, bool inUse, int typeIndex) {
     if (!inUse || typeIndex != kQel1mTypeIndex) return;
     const auto value = PollValue(Driver(connection));
-    if (!value) return;
-    if (Qel1mPanel* window = ControlWindow(connection)) window->ShowPolledValue(value->Text, value->AddressNumber);
+    PollFreshness& freshness = freshness_[Slot(connection)];
+    const uint32_t now = SystemClock().NowMs();
+    Qel1mPanel* window = ControlWindow(connection);
+    if (value) {
+        freshness.Good(now);
+        if (window != nullptr) window->ShowPolledValue(value->Text, value->AddressNumber);
+        return;
+    }
+    const bool becameStale = freshness.Failed(now);
+    if (freshness.FirstFailure()) silentSince_[Slot(connection)] = NowLocal();
+    if (becameStale && window != nullptr) window->ShowValueNotCurrent(LongTimeText(silentSince_[Slot(connection)]));
 }
 
 void Connections::DeviceTypeChange(int connection, int typeIndex) {
-    Qel1mPanel*& window = windows_[connection == 1 ? 0 : 1];
+    Qel1mPanel*& window = windows_[Slot(connection)];
     if (typeIndex != kQel1mTypeIndex) {
         DestroyControlWindow(connection);
     } else if (window != nullptr) {
         window->ShowAgain();
     } else if (CreateControlWindow) {
         window = CreateControlWindow(connection);
-        if (window != nullptr) window->Open(state_.DeviceNames[connection == 1 ? 0 : 1]);
+        if (window != nullptr) window->Open(state_.DeviceNames[Slot(connection)]);
     }
     ShowLinkState(connection);
 }
 
 void Connections::DestroyControlWindow(int connection) {
-    Qel1mPanel*& window = windows_[connection == 1 ? 0 : 1];
+    Qel1mPanel*& window = windows_[Slot(connection)];
     if (window == nullptr) return;
     Qel1mPanel* released = std::exchange(window, nullptr);
     released->Release();
 }
 
 void Connections::ShowLinkState(int connection) {
-    Qel1mPanel* window = ControlWindow(connection);
-    if (window != nullptr && keeper_.Lost(connection)) window->ShowLinkLost();
+    if (!keeper_.Lost(connection)) return;
+    // Nothing polled before the loss is current once the device is back.
+    freshness_[Slot(connection)] = PollFreshness{};
+    if (Qel1mPanel* window = ControlWindow(connection)) window->ShowLinkLost();
 }
 
 }  // namespace qel

@@ -6,6 +6,8 @@
 #include "Configuration.h"
 #include "ConnectionKeeper.h"
 #include "DataFile.h"
+#include "LocalTime.h"
+#include "PollFreshness.h"
 #include "ProgramState.h"
 #include "Qel1Reception.h"
 #include "SerialPortDriver.h"
@@ -21,6 +23,9 @@ public:
     virtual void ShowAgain() = 0;
     // A good reply of the value poll: the value text and the device's number.
     virtual void ShowPolledValue(const std::string& valueText, const std::string& addressNumber) = 0;
+    // The polls have failed long enough that the value shown is no longer current; the
+    // device has not answered since `silentSince` (a time of day).
+    virtual void ShowValueNotCurrent(const std::string& silentSince) = 0;
     // The connection's device is gone.
     virtual void ShowLinkLost() = 0;
     // Ends the window (at once, or once its running handler has returned).
@@ -65,18 +70,22 @@ public:
     void Timer1Tick();
     // One poll of a connection: when it is in use and of type QEL-1M, asks its device for
     // the value and shows a good reply in the connection's control window, if there is one.
+    // Polls that keep failing make the shown value not current (see PollFreshness).
     void PollConnection(int connection, bool inUse, int typeIndex);
 
     // Makes a connection's control window; set by the settings window.
     std::function<Qel1mPanel*(int connection)> CreateControlWindow;
     // The connection's control window, or null when it has none.
-    Qel1mPanel* ControlWindow(int connection) const { return windows_[connection == 1 ? 0 : 1]; }
+    Qel1mPanel* ControlWindow(int connection) const { return windows_[Slot(connection)]; }
     // The device-type change of a connection: with QEL-1M selected, shows its control
     // window again or makes it with the connection's device name; with any other
     // selection, destroys the window it has. A window made while the link is lost says so.
     void DeviceTypeChange(int connection, int typeIndex);
     // Destroys the connection's control window, if it has one.
     void DestroyControlWindow(int connection);
+
+    // The index of a connection (1 or 2) in the arrays kept per connection.
+    static std::size_t Slot(int connection) { return connection == 1 ? 0 : 1; }
 
 private:
     // Marks the connection's control window, if any, as without a link while it is lost.
@@ -88,6 +97,9 @@ private:
     Qel1Reception reception_;  // holds PacketBuffer and FragmentBuffer
     ConnectionKeeper keeper_;
     std::array<Qel1mPanel*, 2> windows_{};
+    std::array<PollFreshness, 2> freshness_{};
+    // When each connection's device stopped answering.
+    std::array<LocalMoment, 2> silentSince_{};
 };
 
 }  // namespace qel

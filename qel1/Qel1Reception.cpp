@@ -10,8 +10,13 @@
 namespace qel {
 
 Qel1Reception::Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, OptionsSource& options,
-                             DataFileWriter& writer, ProgramState& state)
-    : comDriver1_(comDriver1), comDriver2_(comDriver2), options_(options), writer_(writer), state_(state) {}
+                             DataFileWriter& writer, ProgramState& state, Clock& clock)
+    : comDriver1_(comDriver1),
+      comDriver2_(comDriver2),
+      options_(options),
+      writer_(writer),
+      state_(state),
+      clock_(clock) {}
 
 namespace {
 
@@ -33,6 +38,7 @@ bool IsRunOfGoodPackets(const uint8_t* data, uint32_t size) {
 }  // namespace
 
 void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize) {
+    if (DroppedOnQel1mLine(Sender)) return;
     const bool requestLastRecord = state_.GetLastRecordIfError;
     state_.Log.BeepDefault();
 
@@ -65,6 +71,21 @@ void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8
     // Anything else that is not one packet is refused whole.
     if (size != PacketSize) return Refuse(Sender, requestLastRecord, kNotFifteenBytes);
     ExamineWholePacket(Sender, requestLastRecord);
+}
+
+bool Qel1Reception::DroppedOnQel1mLine(TSerialPortDriver* sender) {
+    const int connection = sender == &comDriver1_ ? 1 : sender == &comDriver2_ ? 2 : 0;
+    if (connection == 0 || options_.Current().Connection(connection).typeIndex != kQel1mTypeIndex) return false;
+    // A reply's tail that came after its exchange ended, or noise: a QEL-1M never sends a
+    // measurement of its own, and 15 such bytes with a matching sum would file a phantom
+    // record. A line that stays noisy is one burst, noted once.
+    const auto slot = static_cast<std::size_t>(connection - 1);
+    const uint32_t now = clock_.NowMs();
+    const bool newBurst = !strayBurst_[slot] || TimedOut(now, lastStrayMs_[slot], StrayBurstGapMs);
+    strayBurst_[slot] = true;
+    lastStrayMs_[slot] = now;
+    if (newBurst) state_.Log.Note(kStrayQel1mBytesPrefix + std::to_string(connection));
+    return true;
 }
 
 // The checks after the size, in their fixed order. Every report is the last thing done

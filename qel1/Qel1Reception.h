@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "Clock.h"
 #include "Configuration.h"
 #include "DataFile.h"
 #include "ProgramState.h"
@@ -18,6 +19,9 @@ inline constexpr const char* kChecksumMismatch = "Приняты данные 15
 inline constexpr const char* kDeviceErrorPrefix =
     "Приняты данные с информацией о внутренней ошибке прибора КЭЛ-1 под номером ";
 inline constexpr const char* kPacketReceivedPrefix = "Принят пакет: ";
+// Bytes outside an exchange on a QEL-1M connection; the connection's number follows.
+inline constexpr const char* kStrayQel1mBytesPrefix =
+    "Приняты данные вне обмена с прибором КЭЛ-1М - данные игнорированы, соединение ";
 
 // The receive handler of both serial drivers for QEL-1 devices: joins a packet that came in
 // pieces, checks size, the write hold-off, the checksum and the device's error byte, and
@@ -28,19 +32,26 @@ public:
     // Asks a QEL-1 for its last record again.
     static constexpr std::string_view LastRecordCommand{"\x04\x52\x44\x00", 4};
 
+    // Drops that follow each other within this time are one burst, noted once.
+    static constexpr uint32_t StrayBurstGapMs = 2000;
+
     // Reads the device types from the options, the flag GetLastRecordIfError from the
     // program state, and files through the writer. Its owner binds it to the drivers.
     Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, OptionsSource& options,
-                  DataFileWriter& writer, ProgramState& state);
+                  DataFileWriter& writer, ProgramState& state, Clock& clock = SystemClock());
     Qel1Reception(const Qel1Reception&) = delete;
     Qel1Reception& operator=(const Qel1Reception&) = delete;
 
     // One receive event; Sender tells which connection the bytes came from. Several whole
     // packets with good checksums in one event are handled one by one; anything else
-    // that is not 15 bytes (after the fragment join) is refused whole.
+    // that is not 15 bytes (after the fragment join) is refused whole. On a connection of
+    // type QEL-1M the bytes are only the rest of a reply or noise: they are dropped, and
+    // a burst of such events is noted once.
     void ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize);
 
 private:
+    // True when the sender's connection is of type QEL-1M (the bytes were dropped).
+    bool DroppedOnQel1mLine(TSerialPortDriver* sender);
     void ExamineWholePacket(TSerialPortDriver* sender, bool requestLastRecord);
     void Refuse(TSerialPortDriver* sender, bool requestLastRecord, const char* message);
     void RequestLastRecord(TSerialPortDriver* sender);
@@ -50,6 +61,10 @@ private:
     OptionsSource& options_;
     DataFileWriter& writer_;
     ProgramState& state_;
+    Clock& clock_;
+    // The last drop on each connection's QEL-1M line, and whether there was one.
+    std::array<uint32_t, 2> lastStrayMs_{};
+    std::array<bool, 2> strayBurst_{};
     // Shared by both connections; a nested event (from inside a report's box) overwrites them.
     std::array<uint8_t, PacketSize> packetBuffer_{};
     std::array<uint8_t, PacketSize> fragmentBuffer_{};

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 
 #include "Configuration.h"
 #include "DiagnosticLog.h"
@@ -8,6 +9,8 @@
 namespace qel {
 
 inline constexpr const char* kDataFileNotAccessible = "Ошибка при записи данных в файл, файл не доступен";
+// Begins the list line that names a record the moment its write failed.
+inline constexpr const char* kRecordNotWrittenPrefix = "Запись не сделана: ";
 
 // The write hold-off: after a failed write, further records are refused until ten Timer1
 // ticks have passed.
@@ -24,8 +27,10 @@ public:
         : options_(options), log_(log), holdOff_(holdOff) {}
 
     // Writes line + CR LF as the options say, into the record's own file when every record
-    // has one; a failure sets the hold-off (see HoldOffTick).
-    void Save2File(const std::string& line, const RecordFileName& name);
+    // has one; a failure sets the hold-off (see HoldOffTick) and is named in the list at
+    // once: the line, the file and the reason. True when the line is on stable storage.
+    // In rewrite mode the file is replaced whole, so a reader never finds it empty.
+    bool Save2File(const std::string& line, const RecordFileName& name);
 
     // The countdown at the start of every Timer1 tick. Returns true when the hold-off
     // ended on this tick (it was reported, and the rest of the tick is skipped).
@@ -35,10 +40,16 @@ public:
     int WriteBlockedTicks() const { return holdOff_.ticks; }
 
 private:
-    void Fail();
+    // Names the record that was not written, reports the failure at once when asked to, and
+    // sets the hold-off; always false.
+    bool Fail(const std::string& line, const std::string& path, const std::string& reason, bool reportNow = false);
+    bool Rewrite(const std::string& path, std::string_view bytes, std::string& reason);
     OptionsSource& options_;
     DiagnosticLog& log_;
     WriteHoldOff& holdOff_;
+    // The folder of a rewritten file could not take a file beside it, so the file was
+    // rewritten in place; noted once.
+    bool inPlaceNoted_ = false;
 };
 
 }  // namespace qel

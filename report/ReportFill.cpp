@@ -22,8 +22,9 @@ std::string ReportTemplatePath() { return FindProgramFile(CurrentProgramFolders(
 void FillReport(RichTextDocument& document, const ReportValues& values) {
     FillPlaceholder(document, kNamePlaceholder, values.Name);
     FillPlaceholder(document, kNumberPlaceholder, values.Number);
-    FillPlaceholder(document, kTimePlaceholder, LongTimeText(NowLocal()));
-    FillPlaceholder(document, kDatePlaceholder, ShortDateText(NowLocal()));
+    const LocalMoment taken = values.Taken.value_or(NowLocal());
+    FillPlaceholder(document, kTimePlaceholder, LongTimeText(taken));
+    FillPlaceholder(document, kDatePlaceholder, ShortDateText(taken));
     FillPlaceholder(document, kDosePlaceholder, values.Dose);
 }
 

@@ -247,9 +247,10 @@ uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
     auto bytes = static_cast<uint8_t*>(buffer);
     uint32_t got = 0;
     uint32_t last = clock_->NowMs();
-    // The whole call lasts at most the time the bytes take on the line plus one input
-    // timeout: a line that trickles a byte now and then, never silent for the timeout,
-    // would otherwise hold the caller (and with it the window) for as long as it likes.
+    // The whole call lasts at most the time the bytes take on the line plus five input
+    // timeouts: a line that trickles a byte now and then, never silent for the timeout,
+    // would otherwise hold the caller (and with it the window) for as long as it likes,
+    // while a packet in up to five pieces, each gap under the input timeout, still joins.
     const uint32_t start = last;
     const uint32_t bound = ReadBound(count);
     while (count > 0) {
@@ -277,7 +278,8 @@ uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
 
 uint32_t TSerialPortDriver::ReadBound(uint32_t count) const {
     const auto n = static_cast<int32_t>(std::min<uint32_t>(count, std::numeric_limits<int32_t>::max()));
-    const uint64_t bound = static_cast<uint64_t>(std::max(TransmitTime(speed_, n), 0)) + inputTimeout_;
+    const uint64_t bound = static_cast<uint64_t>(std::max(TransmitTime(speed_, n), 0)) +
+                           uint64_t{kReadBoundTimeouts} * inputTimeout_;
     return static_cast<uint32_t>(std::min<uint64_t>(bound, std::numeric_limits<uint32_t>::max()));
 }
 

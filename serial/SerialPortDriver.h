@@ -131,6 +131,10 @@ public:
     // True while connected with a running tick source (without one, the owner polls).
     bool PollingActive() const;
 
+    // One Read lasts at most the wire time of the bytes it asks for plus this many input
+    // timeouts.
+    static constexpr uint32_t kReadBoundTimeouts = 5;
+
 private:
     // How long one Read of `count` bytes may last in all, in ms.
     uint32_t ReadBound(uint32_t count) const;

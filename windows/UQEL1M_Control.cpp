@@ -119,25 +119,45 @@ void TQEL1M_Control::Release() {
 void TQEL1M_Control::ShowPolledValue(const std::string& valueText, const std::string& addressNumber) {
     ui_->Edit->setText(Q(valueText));
     addressNumber_ = addressNumber;
-    if (linkLost_) {
-        // The device answers again: the value is live, and everything is as before.
-        linkLost_ = false;
+    // The device answers: the value is live, and everything is as before.
+    linkLost_ = false;
+    if (!valueCurrent_) {
+        valueCurrent_ = true;
         ui_->Edit->setEnabled(true);
-        if (StatusText() == kNoLinkStatus) SetStatus({});
+        const QString status = ui_->StatusBar->currentMessage();
+        if (status == QString::fromUtf8(kNoLinkStatus) || status.startsWith(QString::fromUtf8(kNotAnsweringStatus)))
+            SetStatus({});
     }
+}
+
+void TQEL1M_Control::ShowValueNotCurrent(const std::string& silentSince) {
+    valueCurrent_ = false;
+    ui_->Edit->setEnabled(false);
+    if (!linkLost_) SetStatus(kNotAnsweringStatus + silentSince);
 }
 
 void TQEL1M_Control::ShowLinkLost() {
     linkLost_ = true;
+    valueCurrent_ = false;
     ui_->Edit->setEnabled(false);
     SetStatus(kNoLinkStatus);
 }
 
-bool TQEL1M_Control::RefusedForLostLink(const char* what) {
-    if (!linkLost_) return false;
-    SetStatus(kNoLinkStatus);
+void TQEL1M_Control::Refuse(const char* status, const char* what) {
+    SetStatus(status);
     const int connection = Connection();
     state_.Log.Report("соединение " + std::to_string(connection != 0 ? connection : 1) + what);
+}
+
+bool TQEL1M_Control::RefusedForLostLink(const char* what) {
+    if (!linkLost_) return false;
+    Refuse(kNoLinkStatus, what);
+    return true;
+}
+
+bool TQEL1M_Control::RefusedForNoCurrentValue() {
+    if (valueCurrent_) return false;
+    Refuse(kNoValueStatus, kNoValueReceiveRefused);
     return true;
 }
 
@@ -173,27 +193,27 @@ void TQEL1M_Control::BtnClearClick() {
 
 void TQEL1M_Control::BtnSaveClick() {
     HandlerScope scope(*this);
-    // The value shown is the last one polled before the link went: filing it would record
-    // an old measurement as a new one.
-    if (RefusedForLostLink(kNoLinkReceiveRefused)) return;
+    // The value shown is the last one polled before the link went, or before the device
+    // stopped answering: filing it would record an old measurement as a new one.
+    if (RefusedForLostLink(kNoLinkReceiveRefused) || RefusedForNoCurrentValue()) return;
     FlagScope receiving(state_.ReceiveInProgress);
 
     const int deviceNumber = Connection() == 1 ? 1 : 2;
-    const std::string shown = ValueText();
-    const RecordFieldsData record = BuildQel1mRecord(deviceNumber, state_.TakeRecordNumber(), NowLocal(), shown);
+    // What the record holds is also what the report prints, whatever a poll shows meanwhile.
+    const ReportValues taken{DeviceNameText(), AddressNumber(), ValueText(), NowLocal()};
+    const RecordFieldsData record = BuildQel1mRecord(deviceNumber, state_.TakeRecordNumber(), *taken.Taken, taken.Dose);
     state_.RecordFields = record;
     const std::string line = JoinRecordLine(record);
     state_.Log.Note(kReceivedNote + line);
-    connections_.Writer().Save2File(line, record.FileName());
+    const bool written = connections_.Writer().Save2File(line, record.FileName());
     // The value as Edit shows it now: a poll may have run under a box of the write.
-    SetStatus(kReceivedStatus + DateTimeText(NowLocal()) + " " + ValueText());
+    SetStatus((written ? kReceivedStatus : kNotWrittenStatus) + DateTimeText(NowLocal()) + " " + ValueText());
 
-    if (!state_.PrintRequested) return;
+    // A report of a record that is not in the data file would be a measurement on paper only.
+    if (!written || !state_.PrintRequested) return;
     QPrinter& printer = Printer();
     if (!AppDialogs().SelectPrinter(this, printer)) return;
-    // The values are taken now: the poll may have changed the shown value while the
-    // printer dialog was open.
-    PrintReport(RichEdit, printer, ReportValues{DeviceNameText(), AddressNumber(), ValueText()});
+    PrintReport(RichEdit, printer, taken);
     BtnClearClick();
 }
 

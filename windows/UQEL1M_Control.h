@@ -23,6 +23,11 @@ inline constexpr const char* kReceivedNote = "Принят пакет: ";
 inline constexpr const char* kNoLinkStatus = "Нет связи с прибором";
 inline constexpr const char* kNoLinkReceiveRefused = ": нет связи с прибором, значение не принято";
 inline constexpr const char* kNoLinkZeroRefused = ": нет связи с прибором, обнуление не выполнено";
+// The device has stopped answering; the time of day it stopped follows.
+inline constexpr const char* kNotAnsweringStatus = "Прибор не отвечает с ";
+inline constexpr const char* kNoValueStatus = "Нет текущего значения";
+inline constexpr const char* kNoValueReceiveRefused = ": нет текущего значения прибора, значение не принято";
+inline constexpr const char* kNotWrittenStatus = "Не записано ";
 inline constexpr int kQel1mWindowLeft = 297;
 inline constexpr int kQel1mWindowTop = 157;
 
@@ -49,6 +54,9 @@ public:
     void ShowAgain() override;
     // What the value poll writes: the value text into Edit, and the device's number.
     void ShowPolledValue(const std::string& valueText, const std::string& addressNumber) override;
+    // The device does not answer: the last value stays visible, greyed, the status says since
+    // when, and receive refuses with a report until a poll succeeds again.
+    void ShowValueNotCurrent(const std::string& silentSince) override;
     // The connection's device is gone: the window says so, greys the last value (which stays
     // visible), and receive and zeroing refuse with a report, until a poll succeeds again.
     void ShowLinkLost() override;
@@ -58,6 +66,8 @@ public:
 
     std::string ValueText() const;
     bool LinkLost() const { return linkLost_; }
+    // Edit shows a value of a poll that is still current (never before the first good poll).
+    bool ValueCurrent() const { return valueCurrent_; }
     const std::string& AddressNumber() const { return addressNumber_; }
     std::string DeviceNameText() const;
     void SetDeviceNameText(const std::string& name);
@@ -82,6 +92,9 @@ private:
     void SetStatus(const std::string& text);
     // Reports why an action cannot run while the link is lost; true when it is.
     bool RefusedForLostLink(const char* what);
+    // Reports why a receive cannot run without a current value; true when there is none.
+    bool RefusedForNoCurrentValue();
+    void Refuse(const char* status, const char* what);
     // A user action: an exception leaving it is shown in the program's general error box.
     template <class Action>
     void RunAction(Action&& action);
@@ -96,6 +109,7 @@ private:
     int runningHandlers_ = 0;
     bool releasePending_ = false;
     bool linkLost_ = false;
+    bool valueCurrent_ = false;
 };
 
 }  // namespace qel
