@@ -181,7 +181,7 @@ bool DataFileWriter::Rewrite(const std::string& path, std::string_view bytes, st
             log_.Note("Файл данных \"" + path + "\" перезаписывается на месте: в его папке нельзя создать файл");
         }
         PosixFile inPlace;
-        const bool written = inPlace.CreateTruncated(path) && WriteLine(inPlace, bytes);
+        const bool written = inPlace.CreateTruncated(target) && WriteLine(inPlace, bytes);
         reason = ReasonOf(inPlace);
         const bool closed = inPlace.Close();
         if (written && !closed) reason = ReasonOf(inPlace);
@@ -223,7 +223,11 @@ bool DataFileWriter::HoldOffTick() {
 
 bool DataFileWriter::Fail(const std::string& line, const std::string& path, const std::string& reason,
                           bool reportNow) {
-    log_.Note(kRecordNotWrittenPrefix + line + " - файл \"" + path + "\": " + reason);
+    const std::string note = kRecordNotWrittenPrefix + line + " - файл \"" + path + "\": " + reason;
+    log_.Note(note);
+    // A lost record also reaches the session's journal, as a port that fails does.
+    std::fprintf(stderr, "qel1-agent: %s\n", note.c_str());
+    std::fflush(stderr);
     // Reported before the hold-off is set: a record filed from inside the report's box is
     // written on its own, and this call still ends as a failure.
     if (reportNow) log_.Report(kDataFileNotAccessible);

@@ -5,7 +5,8 @@ namespace qel {
 namespace {
 
 // Plays the document back as the plain-text reader sees it: text, line ends, a TAB after
-// each cell, and at a row's end the TAB after its last cell taken back.
+// each cell, and at a row's end the TAB after its last cell taken back (text after the
+// last cell mark keeps the TAB before it, whatever a replacement left of that text).
 class LineWriter {
 public:
     void Text(const std::string& text) { line_ += text; }
@@ -14,8 +15,8 @@ public:
         line_.clear();
     }
     void Tab() { line_ += '\t'; }
-    void EndRow() {
-        if (!line_.empty() && line_.back() == '\t') line_.pop_back();
+    void EndRow(bool lastCellClosed) {
+        if (lastCellClosed && !line_.empty() && line_.back() == '\t') line_.pop_back();
         Break();
     }
     bool LastLineHasText() const { return !line_.empty(); }
@@ -48,7 +49,7 @@ void Replay(const FormattedDocument& document, LineWriter& out) {
                 for (const Paragraph& paragraph : cell.paragraphs) out.Write(paragraph);
                 if (cell.closed) out.Tab();
             }
-            if (row.closed) out.EndRow();
+            if (row.closed) out.EndRow(row.cells.empty() || row.cells.back().closed);
         }
     }
 }

@@ -279,16 +279,9 @@ private:
         cursor_.setBlockFormat(filler);
     }
 
-    // The cells a row shows: text left after the last cell mark that holds nothing to read
-    // is no cell (the row's text ends with the last cell, as the plain text reads it).
-    static int CellCount(const TableRow& row) {
-        const auto count = static_cast<int>(row.cells.size());
-        if (count == 0 || row.cells.back().closed || row.cells.back().paragraphs.size() != 1) return count;
-        for (const Inline& piece : row.cells.back().paragraphs.front().inlines)
-            if (piece.kind == Inline::Kind::LineBreak || (piece.kind == Inline::Kind::Text && !piece.text.empty()))
-                return count;
-        return count - 1;
-    }
+    // The cells a row shows: text after the last cell mark is a cell of its own, even when
+    // a replacement left nothing of it (the plain text keeps the TAB before it).
+    static int CellCount(const TableRow& row) { return static_cast<int>(row.cells.size()); }
 
     void Table(const std::vector<TableRow>& rows) {
         int columns = 0;

@@ -28,11 +28,17 @@ tcflag_t ParityFlags(int parity) {
     }
 }
 
+int SystemIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
+
+LineIoctlCall ioctlCall = &SystemIoctl;
+
 }  // namespace
+
+void SetLineIoctlForTesting(LineIoctlCall call) { ioctlCall = call != nullptr ? call : &SystemIoctl; }
 
 void ApplyPosixLineSettings(int fd, const LineSettings& s) {
     struct termios2 t {};
-    if (ioctl(fd, TCGETS2, &t) == 0) {
+    if (ioctlCall(fd, TCGETS2, &t) == 0) {
         // Raw bytes both ways; received parity is not checked.
         t.c_iflag = s.xonXoff ? (IXON | IXOFF) : 0;
         t.c_oflag = 0;
@@ -50,12 +56,12 @@ void ApplyPosixLineSettings(int fd, const LineSettings& s) {
         t.c_cc[VTIME] = 0;
         t.c_cc[VSTART] = 0x11;
         t.c_cc[VSTOP] = 0x13;
-        (void)ioctl(fd, TCSETS2, &t);
+        (void)ioctlCall(fd, TCSETS2, &t);
     }
-    const int dtr = TIOCM_DTR;
-    const int rts = TIOCM_RTS;
-    (void)ioctl(fd, s.dtrOn ? TIOCMBIS : TIOCMBIC, &dtr);
-    (void)ioctl(fd, s.rtsOn ? TIOCMBIS : TIOCMBIC, &rts);
+    int dtr = TIOCM_DTR;
+    int rts = TIOCM_RTS;
+    (void)ioctlCall(fd, s.dtrOn ? TIOCMBIS : TIOCMBIC, &dtr);
+    (void)ioctlCall(fd, s.rtsOn ? TIOCMBIS : TIOCMBIC, &rts);
 }
 
 }  // namespace qel

@@ -124,8 +124,10 @@ void TQEL1M_Control::ShowPolledValue(const std::string& valueText, const std::st
     if (!valueCurrent_) {
         valueCurrent_ = true;
         ui_->Edit->setEnabled(true);
+        // A status that told why there was no value goes with it.
         const QString status = ui_->StatusBar->currentMessage();
-        if (status == QString::fromUtf8(kNoLinkStatus) || status.startsWith(QString::fromUtf8(kNotAnsweringStatus)))
+        if (status == QString::fromUtf8(kNoLinkStatus) || status == QString::fromUtf8(kNoValueStatus) ||
+            status.startsWith(QString::fromUtf8(kNotAnsweringStatus)))
             SetStatus({});
     }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -65,6 +66,41 @@ TEST_F(ConnectionsTest, BothDriversFileThroughTheOneReceptionTheyAreBoundTo) {
     EXPECT_EQ(sink.lines, (std::vector<std::string>{"соединение 1 состоялось", "соединение 2 состоялось", accepted,
                                                     accepted}));
     EXPECT_EQ(state.RecordFields.FileNumberText, "300");  // the latest record is the program's
+}
+
+// Two QEL-1M connections: each Timer1 tick polls connection 1, then connection 2.
+struct TwoQel1mConnections : DataFileSettings {
+    ProgramOptions Current() const override {
+        ProgramOptions o = DataFileSettings::Current();
+        o.connections[0] = {true, 0, 0, kQel1mTypeIndex};
+        o.connections[1] = {true, 1, 1, kQel1mTypeIndex};
+        return o;
+    }
+};
+
+TEST(Timer1Polling, AsksConnectionOneFirst) {
+    SimulatedPorts ports;
+    std::mutex mu;
+    std::string order;
+    for (int connection : {1, 2}) {
+        Simulator& device = connection == 1 ? *ports.device1 : *ports.device2;
+        device.SetType(SimDeviceType::Qel1m);
+        device.SetLog([&, connection](const std::string& line) {
+            if (line.rfind("rx ", 0) != 0) return;
+            std::lock_guard lock(mu);
+            order += std::to_string(connection);
+        });
+    }
+    TwoQel1mConnections options;
+    ProgramState state;
+    RecordingSink sink{state.Log};
+    Connections connections{state, options, ports.SettingsPath()};
+    connections.Apply(options.Current());
+    for (TSerialPortDriver* driver : {&connections.ComDriver1, &connections.ComDriver2}) driver->SetInputTimeout(100);
+    for (int tick = 0; tick < 3; ++tick) connections.Timer1Tick();
+    ASSERT_TRUE(ports.device2->WaitRequests(kPollCommandCode, 3, 2000));
+    std::lock_guard lock(mu);
+    EXPECT_EQ(order, "121212");
 }
 
 }  // namespace

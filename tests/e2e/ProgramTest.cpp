@@ -19,6 +19,7 @@
 #include "AgentProcess.h"
 #include "Cp1251.h"
 #include "Qel1Samples.h"
+#include "SimDiBusDevice.h"
 #include "Simulator.h"
 #include "TestFiles.h"
 #include "Waits.h"
@@ -429,6 +430,58 @@ TEST_F(WholeProgram, AQel1SendingEverySecondBesideAQel1mOnConnectionTwoLosesNoth
     }
     EXPECT_TRUE(PollUntil([&] { return DataFile() == expected; }, 8000)) << DataFile() << agent.Log();
     EXPECT_GE(Device(2).RequestCount(kPollCommandCode), 4u);
+    EndWithSigterm(agent);
+}
+
+// A poll reply that pauses after its eleventh byte, longer than the input timeout, leaves
+// a tail of 15 bytes after the exchange: with this value word its sum matches as a QEL-1
+// packet's would. On a QEL-1M connection such bytes are never a record.
+TEST_F(WholeProgram, AQel1mWhoseRepliesPauseMidFrameFilesNoRecord) {
+    Device(1).SetType(SimDeviceType::Qel1m);
+    Device(1).SetValueWord(0x0800);
+    WriteIni({"Con1check=1", "Con1numCOM=1", "Con1Speed=1", "Con1QELType=1", "ScreenMessages=0"});
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Device(1).WaitRequests(kPollCommandCode, 1, kStartMs)) << agent.Log();
+    const std::string reply =
+        BuildDiBusReply(Device(1).Requests().at(0), Device(1).Address(), 0x0800, kPollReplyLength, ReplyCorruption::None);
+    unsigned sum = 0;
+    for (std::size_t i = 11; i < 25; ++i) sum += static_cast<uint8_t>(reply[i]);
+    ASSERT_EQ(static_cast<uint8_t>(sum), static_cast<uint8_t>(reply[25])) << "the tail must look like a packet";
+
+    Device(1).SetReplyPieces({11}, 400);
+    const unsigned before = Device(1).RequestCount(kPollCommandCode);
+    ASSERT_TRUE(Device(1).WaitRequests(kPollCommandCode, before + 8, 15000)) << agent.Log();
+    EXPECT_FALSE(fs::exists(folder + "/Data.qel")) << DataFile();
+    EndWithSigterm(agent);
+}
+
+// Three pieces 150 ms apart: every gap is under the input timeout, so the packet is joined
+// and filed on either connection; a failed write names the lost record at once.
+TEST_F(WholeProgram, APacketInThreePiecesIsFiledAndALostOneIsNamedAtOnce) {
+    WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=0", "Con2Speed=1",
+              "ScreenMessages=0"});
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+    ASSERT_TRUE(Holds(agent, 2)) << agent.Log();
+    Qel1Fields fields = test::ExampleFields();
+    for (int n = 1; n <= 2; ++n) {
+        fields.record = static_cast<uint16_t>(n);
+        Device(n).SendPacket(fields, false, SendOptions{{10, 2}, 150, ""});
+        char line[64];
+        std::snprintf(line, sizeof line, "00007 %05d 09:45 31/12/05 00012.500", n);
+        EXPECT_TRUE(WaitForData(line)) << DataFile() << agent.Log();
+    }
+
+    // The data file's place is taken by a folder: the record is named in the journal at once.
+    fs::remove(folder + "/Data.qel");
+    fs::create_directory(folder + "/Data.qel");
+    const auto sent = std::chrono::steady_clock::now();
+    fields.record = 3;
+    Device(1).SendPacket(fields);
+    const std::string lost = "qel1-agent: Запись не сделана: 00007 00003 09:45 31/12/05 00012.500 - файл \"";
+    EXPECT_TRUE(agent.WaitLog(lost, 5000)) << agent.Log();
+    EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(2));
+    EXPECT_NE(agent.Log().find("Data.qel\": на его месте папка\n"), std::string::npos) << agent.Log();
     EndWithSigterm(agent);
 }
 

@@ -109,6 +109,15 @@ TEST_F(PtyExchange, FramesWithoutDataAreTakenWhateverFollows) {
     EXPECT_EQ(HexText(reply.substr(8, 2)), "00 00");
 }
 
+TEST_F(PtyExchange, NeitherTheCommandNorTheDestinationOfAReplyIsChecked) {
+    sim->SetSilent(true);
+    std::string data(8, '\0');
+    data[2] = 0x7B;
+    const std::string reply = BuildFrame("9.9.9", "1.23.45", ZeroCommand, 1, data);
+    Preload(reply);
+    EXPECT_EQ(HexText(Exchange(driver, PollRequest())), HexText(reply));
+}
+
 TEST_F(PtyExchange, RepliesThatFailTheChecksAreEmpty) {
     EXPECT_EQ(PollWithReplyLength(13), "");
     EXPECT_EQ(PollWithReplyLength(25), "");                                             // length 8, one byte short

@@ -12,7 +12,9 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "Bounded.h"
 #include "DataFile.h"
@@ -42,8 +44,9 @@ constexpr uid_t kOtherUser = 65534;  // nobody
 // The line of the example record with another record number.
 std::string Record(uint16_t recordNumber) { return JoinRecordLine(test::ExampleRecord(recordNumber)); }
 
-std::string Note(const std::string& path, const std::string& reason) {
-    return "Файл данных \"" + path + "\" не записан: " + reason;
+// The list line that names a record the moment its write failed.
+std::string Note(const std::string& line, const std::string& path, const std::string& reason) {
+    return "Запись не сделана: " + line + " - файл \"" + path + "\": " + reason;
 }
 
 // A disk with `room` bytes left: writes beyond it end short, then fail with ENOSPC.
@@ -104,10 +107,11 @@ TEST_F(DataFileSafety, AFullDiskLeavesNoFragmentForTheNextLineToBeGluedOnto) {
                 w.Save2File(line);
             }
             EXPECT_TRUE(w.WriteBlocked());
-            // Appending: exactly as it was. Rewriting: the old line is gone by design, and
-            // nothing of the new one stays.
-            EXPECT_EQ(ReadBytes("Data.qel"), rewrite ? "" : before);
-            EXPECT_TRUE(sink.lines.empty());
+            // The file is exactly as it was in both modes (a rewrite goes through a
+            // temporary file), and the lost record is named at once.
+            EXPECT_EQ(ReadBytes("Data.qel"), before);
+            EXPECT_EQ(sink.lines, std::vector<std::string>{Note(line, "Data.qel", "нет места на диске")});
+            sink.Clear();
 
             // Space is back: the next record is a line of its own.
             w.Save2File(test::ExampleRecord(4));
@@ -233,7 +237,7 @@ TEST_P(NotAFileAtThePath, IsAWriteFailureWithItsReasonAndNeverWaits) {
         test::TestWriter w(options, sink.log);
         w.Save2File("line");
         EXPECT_TRUE(w.WriteBlocked());
-        const std::string note = Note(path, GetParam().reason);
+        const std::string note = Note("line", path, GetParam().reason);
         // Appending reports at once (opening for reading failed); rewriting at the hold-off's end.
         if (rewrite)
             EXPECT_EQ(sink.lines, std::vector<std::string>{note});
@@ -266,7 +270,7 @@ TEST_F(DataFileSafety, ALinkOfAnotherUserIsNotFollowed) {
         test::TestWriter w(options, sink.log);
         w.Save2File(test::ExampleRecord(1));
         EXPECT_TRUE(w.WriteBlocked());
-        EXPECT_EQ(sink.lines.at(0), Note("Data.qel", "это символическая ссылка другого пользователя"));
+        EXPECT_EQ(sink.lines.at(0), Note(Record(1), "Data.qel", "это символическая ссылка другого пользователя"));
         EXPECT_EQ(sink.lines.size(), rewrite ? 1u : 2u);
         EXPECT_EQ(ReadBytes("victim"), victim);
         EXPECT_TRUE(fs::is_symlink("Data.qel"));
@@ -327,6 +331,69 @@ TEST_F(DataFileSafety, AnOrdinaryUserFollowsLinksOfRootButNotOfOthers) {
     EXPECT_EQ(ReadBytes("target"), "a\r\n");
 }
 
+// --- rewriting ---
+
+TEST_F(DataFileSafety, ARewriteReplacesTheFileWholeSoAReaderNeverFindsItEmptyOrPartial) {
+    options.rewrite = true;
+    WriteBytes("Data.qel", Record(0) + "\r\n");
+    ASSERT_EQ(::chmod("Data.qel", 0640), 0);
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0};
+    std::atomic<int> broken{0};
+    std::thread reader([&] {
+        while (!done) {
+            const std::string seen = ReadBytes("Data.qel");
+            ++reads;
+            if (seen.size() != 38 || seen.substr(36) != "\r\n") ++broken;
+        }
+    });
+    for (uint16_t n = 1; n <= 100; ++n) writer.Save2File(test::ExampleRecord(n));
+    done = true;
+    reader.join();
+    EXPECT_GT(reads.load(), 0);
+    EXPECT_EQ(broken.load(), 0);
+    EXPECT_FALSE(writer.WriteBlocked());
+    EXPECT_EQ(ReadBytes("Data.qel"), Record(100) + "\r\n");
+    struct stat st {};
+    ASSERT_EQ(::stat("Data.qel", &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // No temporary file stays behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+}
+
+TEST_F(DataFileSafety, ARewriteThroughAnOwnLinkReplacesItsTarget) {
+    fs::create_directory("real");
+    WriteBytes("real/Data.qel", "old\r\n");
+    ASSERT_EQ(::symlink("real/Data.qel", "Data.qel"), 0);
+    options.rewrite = true;
+    writer.Save2File("new");
+    EXPECT_TRUE(fs::is_symlink("Data.qel"));
+    EXPECT_EQ(ReadBytes("real/Data.qel"), "new\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator("real"), fs::directory_iterator()), 1);
+}
+
+TEST_F(DataFileSafety, AFolderThatTakesNoNewFileHasItsFileRewrittenInPlaceWithOneNote) {
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    fs::create_directory("ro");
+    WriteBytes("ro/Data.qel", "old\r\n");
+    ASSERT_EQ(::chmod("ro/Data.qel", 0666), 0);
+    ASSERT_EQ(::chmod("ro", ::geteuid() == 0 ? 0755 : 0555), 0);
+    const std::string path = dir / "ro/Data.qel";
+    EXPECT_TRUE(test::RunUnprivileged([&] {
+        RecordingSink own;
+        test::DataFileSettings o;
+        o.path = path;
+        o.rewrite = true;
+        test::TestWriter w(o, own.log);
+        w.Save2File("a");
+        w.Save2File("b");
+        return !w.WriteBlocked() && ReadBytes(path) == "b\r\n" &&
+               own.lines == std::vector<std::string>{"Файл данных \"" + path +
+                                                     "\" перезаписывается на месте: в его папке нельзя создать файл"};
+    }));
+    ASSERT_EQ(::chmod("ro", 0755), 0);
+}
+
 // --- read-only files ---
 
 TEST_F(DataFileSafety, AFileWithoutWriteBitsIsReadOnlyAlsoForRoot) {
@@ -341,7 +408,7 @@ TEST_F(DataFileSafety, AFileWithoutWriteBitsIsReadOnlyAlsoForRoot) {
         EXPECT_TRUE(w.WriteBlocked());
         EXPECT_EQ(ReadBytes("Data.qel"), "kept\r\n");
         // An existing file that cannot be opened for writing is reported at the hold-off's end.
-        EXPECT_EQ(sink.lines, std::vector<std::string>{Note("Data.qel", "файл только для чтения")});
+        EXPECT_EQ(sink.lines, std::vector<std::string>{Note("line", "Data.qel", "файл только для чтения")});
         ASSERT_EQ(::chmod("Data.qel", 0644), 0);
     }
     // One write bit, anyone's, is enough.

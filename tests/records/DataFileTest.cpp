@@ -36,11 +36,15 @@ class DataFileTest : public ::testing::Test {
 protected:
     int Reports() const { return static_cast<int>(sink.lines.size()); }
 
-    // The path cannot be written: appending (where opening for reading fails first) is
-    // blocked and reported, rewriting with a fresh writer is blocked without a report.
-    // `reason` is the list line that tells why, when something stands at the path.
-    void ExpectRefusedInBothModes(const std::string& reason = {}) {
-        const std::vector<std::string> notes = reason.empty() ? std::vector<std::string>{} : std::vector{reason};
+    // The list line that names a record the moment its write failed.
+    static std::string NotWritten(const std::string& line, const std::string& path, const std::string& reason) {
+        return "Запись не сделана: " + line + " - файл \"" + path + "\": " + reason;
+    }
+
+    // The path cannot be written: both modes name the lost line and why at once; appending
+    // also reports at once, rewriting (a fresh writer) only at the hold-off's end.
+    void ExpectRefusedInBothModes(const std::string& path, const std::string& reason) {
+        const std::vector<std::string> notes{NotWritten("line", path, reason)};
         writer.Save2File("line");
         EXPECT_TRUE(writer.WriteBlocked());
         std::vector<std::string> expected = notes;
@@ -175,7 +179,8 @@ TEST_F(DataFileTest, PerRecordNameStaysWhenTheWriteFails) {
 TEST_F(DataFileTest, MissingFolderInAppendModeIsReportedAtOnceAndAfterTheHoldOff) {
     options.path = "missing/Data.qel";
     writer.Save2File(test::ExampleRecord(1));
-    ASSERT_EQ(sink.lines, std::vector<std::string>{kNotAccessible});
+    const std::string note = NotWritten(JoinRecordLine(test::ExampleRecord(1)), "missing/Data.qel", "нет такой папки");
+    ASSERT_EQ(sink.lines, (std::vector<std::string>{note, kNotAccessible}));
     EXPECT_EQ(sink.Count(BeepKind::Question), 1);
     EXPECT_TRUE(writer.WriteBlocked());
     EXPECT_FALSE(fs::exists(dir / "missing"));
@@ -185,14 +190,14 @@ TEST_F(DataFileTest, MissingFolderInAppendModeIsReportedAtOnceAndAfterTheHoldOff
         EXPECT_TRUE(writer.WriteBlocked()) << tick;
         EXPECT_EQ(writer.WriteBlockedTicks(), tick);
     }
-    EXPECT_EQ(Reports(), 1);
+    EXPECT_EQ(Reports(), 2);
     EXPECT_TRUE(writer.HoldOffTick());
     EXPECT_FALSE(writer.WriteBlocked());
     EXPECT_EQ(writer.WriteBlockedTicks(), 0);
-    EXPECT_EQ(sink.lines, (std::vector<std::string>{kNotAccessible, kNotAccessible}));
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{note, kNotAccessible, kNotAccessible}));
     // Open again: further ticks do nothing.
     EXPECT_FALSE(writer.HoldOffTick());
-    EXPECT_EQ(Reports(), 2);
+    EXPECT_EQ(Reports(), 3);
 }
 
 TEST_F(DataFileTest, MissingFolderInRewriteModeIsReportedOnlyAfterTheHoldOff) {
@@ -200,12 +205,13 @@ TEST_F(DataFileTest, MissingFolderInRewriteModeIsReportedOnlyAfterTheHoldOff) {
     options.path = "missing/Data.qel";
     writer.Save2File(test::ExampleRecord(1));
     EXPECT_TRUE(writer.WriteBlocked());
-    EXPECT_TRUE(sink.lines.empty());
+    const std::string note = NotWritten(JoinRecordLine(test::ExampleRecord(1)), "missing/Data.qel", "нет такой папки");
+    EXPECT_EQ(sink.lines, std::vector<std::string>{note});
     EXPECT_TRUE(sink.beeps.empty());
     for (int tick = 1; tick <= 9; ++tick) EXPECT_FALSE(writer.HoldOffTick());
-    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_EQ(sink.lines.size(), 1u);
     EXPECT_TRUE(writer.HoldOffTick());
-    EXPECT_EQ(sink.lines, std::vector<std::string>{kNotAccessible});
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{note, kNotAccessible}));
 }
 
 TEST_F(DataFileTest, EmptyPathFailsWithoutAnImmediateReportInBothModes) {
@@ -216,9 +222,10 @@ TEST_F(DataFileTest, EmptyPathFailsWithoutAnImmediateReportInBothModes) {
         options.path.clear();
         writer.Save2File("line");
         EXPECT_TRUE(writer.WriteBlocked());
-        EXPECT_TRUE(sink.lines.empty());
+        const std::string note = NotWritten("line", "", "имя файла не задано");
+        EXPECT_EQ(sink.lines, std::vector<std::string>{note});
         for (int tick = 1; tick <= 10; ++tick) writer.HoldOffTick();
-        EXPECT_EQ(sink.lines, std::vector<std::string>{kNotAccessible});
+        EXPECT_EQ(sink.lines, (std::vector<std::string>{note, kNotAccessible}));
         EXPECT_FALSE(writer.WriteBlocked());
     }
     EXPECT_TRUE(fs::is_empty(dir.Path()));
@@ -229,20 +236,20 @@ TEST_F(DataFileTest, EmptyPathFailsWithoutAnImmediateReportInBothModes) {
 TEST_F(DataFileTest, PathThroughARegularFile) {
     WriteBytes("plain", "x");
     options.path = "plain/Data.qel";
-    ExpectRefusedInBothModes();
+    ExpectRefusedInBothModes("plain/Data.qel", "в пути к нему не папка");
     EXPECT_EQ(ReadBytes("plain"), "x");
 }
 
 TEST_F(DataFileTest, FolderStandingWhereTheFileShouldBe) {
     fs::create_directory(dir / "Data.qel");
-    ExpectRefusedInBothModes("Файл данных \"Data.qel\" не записан: на его месте папка");
+    ExpectRefusedInBothModes("Data.qel", "на его месте папка");
     EXPECT_TRUE(fs::is_empty(dir / "Data.qel"));
 }
 
 TEST_F(DataFileTest, ADeviceAtThePathIsNotWritten) {
     ASSERT_TRUE(fs::exists("/dev/full"));
     options.path = "/dev/full";
-    ExpectRefusedInBothModes("Файл данных \"/dev/full\" не записан: на его месте устройство");
+    ExpectRefusedInBothModes("/dev/full", "на его месте устройство");
 }
 
 TEST_F(DataFileTest, AFurtherFailureDuringTheHoldOffRestartsTheCount) {
@@ -254,9 +261,10 @@ TEST_F(DataFileTest, AFurtherFailureDuringTheHoldOffRestartsTheCount) {
     EXPECT_EQ(writer.WriteBlockedTicks(), 0);
     for (int tick = 1; tick <= 9; ++tick) EXPECT_FALSE(writer.HoldOffTick()) << tick;
     EXPECT_TRUE(writer.WriteBlocked());
-    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_EQ(sink.lines.size(), 2u);  // each lost line named
     EXPECT_TRUE(writer.HoldOffTick());
-    EXPECT_EQ(sink.lines, std::vector<std::string>{kNotAccessible});  // reported once
+    EXPECT_EQ(sink.lines.size(), 3u);
+    EXPECT_EQ(sink.lines.back(), kNotAccessible);  // reported once
 }
 
 TEST_F(DataFileTest, ASuccessfulWriteDuringTheHoldOffNeitherEndsNorRestartsIt) {
@@ -309,7 +317,7 @@ TEST_F(DataFileTest, TheLineCountsAsWrittenOnlyOnceItIsOnStableStorage) {
     WatchedSync::fail = true;  // the flush fails: a write failure, whatever reached the file
     writer.Save2File("de");
     EXPECT_TRUE(writer.WriteBlocked());
-    EXPECT_TRUE(sink.lines.empty());
+    EXPECT_EQ(sink.lines, std::vector<std::string>{NotWritten("de", "Data.qel", "ошибка ввода-вывода")});
 }
 
 TEST_F(DataFileTest, ImmediateReportComesFirstAndARecordFiledUnderItsBoxIsWritten) {

@@ -195,6 +195,9 @@ TEST(FormattedReplace, SameTextAsThePlainRoundTrip) {
         // Split across runs, groups and a picture; a match inside a table cell.
         {"{\\rtf1 {\\b $<na}{\\i me>} x{\\pict\\pngblip 00}y $<{\\pict\\pngblip 00}name>\\par}", {{"$<name>", "N"}}},
         {"{\\rtf1\\trowd\\cellx1000\\cellx2000\\intbl $<dose>\\cell a$<dose>b\\cell\\row}", {{"$<dose>", "1,5"}}},
+        // Text after the row's last cell mark, closed by the row mark.
+        {"{\\rtf1\\trowd\\cellx1000\\intbl $<dose>\\cell tail $<dose>\\row after\\par}", {{"$<dose>", "1,5"}}},
+        {"{\\rtf1\\trowd\\cellx1000\\intbl a\\cell $<dose>\\row}", {{"$<dose>", ""}}},
         // Exact: another case or a partial placeholder is no match; empty values.
         {"{\\rtf1 $<Dose> $<dose $<dose>> $$<dose>\\par}", {{"$<dose>", ""}}},
         // Values with line ends become lines, as the plain text splits them.

@@ -159,6 +159,22 @@ TEST(ReportPrint, EveryTemplatePrintsTheTextOfThePlainRoundTrip) {
     }
 }
 
+// Text after a row's last cell mark, closed by the row mark, keeps the TAB before it on
+// paper as in the plain text, also when its placeholder is filled in with nothing.
+TEST(ReportPrint, TextAfterTheLastCellOfARowKeepsItsTab) {
+    for (const char* value : {"1,5", ""}) {
+        SCOPED_TRACE(value);
+        RichTextDocument document;
+        document.LoadFromRtf("{\\rtf1\\trowd\\cellx1000\\intbl a\\cell $<dose>\\row after\\par}");
+        document.Replace(kDosePlaceholder, value);
+        QTextDocument built;
+        BuildTextDocument(document.Formatted(), built);
+        const std::vector<std::string> expected{"a\t" + std::string(value), "after"};
+        EXPECT_EQ(document.Lines(), expected);
+        EXPECT_EQ(Lines(TextDocumentLines(built)), expected);
+    }
+}
+
 // The printable document of cut and mutated templates holds the same lines as the
 // formatted document it was built from, and prints without failing.
 TEST(ReportPrint, MutatedTemplatesBuildTheirOwnText) {

@@ -6,6 +6,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <vector>
+
 #include "PosixLineSettings.h"
 #include "PtyDevice.h"
 
@@ -54,6 +56,57 @@ TEST(PosixLineSettings, ExactSpeedRawModeAndNonBlockingReads) {
     EXPECT_EQ(u.c_ospeed, 56000u);
     EXPECT_FALSE(u.c_cflag & (CSTOPB | CRTSCTS));
     EXPECT_EQ(u.c_iflag & (IXON | IXOFF), 0u);
+}
+
+// What reaches the kernel for settings a pseudo-terminal cannot keep.
+struct SeenRequests {
+    static inline struct termios2 set {};
+    static inline std::vector<std::pair<unsigned long, int>> modem;
+    static int Call(int, unsigned long request, void* argument) {
+        if (request == TCGETS2) *static_cast<struct termios2*>(argument) = {};
+        if (request == TCSETS2) set = *static_cast<struct termios2*>(argument);
+        if (request == TIOCMBIS || request == TIOCMBIC) modem.emplace_back(request, *static_cast<int*>(argument));
+        return 0;
+    }
+    SeenRequests() {
+        modem.clear();
+        SetLineIoctlForTesting(&Call);
+    }
+    ~SeenRequests() { SetLineIoctlForTesting(nullptr); }
+};
+
+TEST(PosixLineSettings, DataBitsParityStopBitsAndModemLinesReachTheKernel) {
+    struct Case {
+        int dataBits, parity, stopBits;
+        bool dtrOn, rtsOn;
+        tcflag_t size, parityFlags;
+        bool twoStopBits;
+    };
+    const Case cases[] = {
+        {8, 0, 0, true, true, CS8, 0, false},
+        {7, 1, 2, false, true, CS7, PARENB | PARODD, true},
+        {6, 2, 1, true, false, CS6, PARENB, true},
+        {5, 3, 0, false, false, CS5, PARENB | CMSPAR | PARODD, false},
+        {8, 4, 2, true, true, CS8, PARENB | CMSPAR, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dataBits) + " bits, parity " + std::to_string(c.parity));
+        SeenRequests seen;
+        LineSettings s;
+        s.baudRate = 9600;
+        s.dataBits = c.dataBits;
+        s.parity = c.parity;
+        s.stopBits = c.stopBits;
+        s.dtrOn = c.dtrOn;
+        s.rtsOn = c.rtsOn;
+        ApplyPosixLineSettings(-1, s);
+        EXPECT_EQ(SeenRequests::set.c_cflag & CSIZE, c.size);
+        EXPECT_EQ(SeenRequests::set.c_cflag & (PARENB | PARODD | CMSPAR), c.parityFlags);
+        EXPECT_EQ((SeenRequests::set.c_cflag & CSTOPB) != 0, c.twoStopBits);
+        const std::vector<std::pair<unsigned long, int>> modem{
+            {c.dtrOn ? TIOCMBIS : TIOCMBIC, TIOCM_DTR}, {c.rtsOn ? TIOCMBIS : TIOCMBIC, TIOCM_RTS}};
+        EXPECT_EQ(SeenRequests::modem, modem);
+    }
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ public:
     ProgramOptions Current() const override {
         ProgramOptions o;
         o.dataFile = dataFile;
+        o.multipleFiles = multipleFiles;
         return o;
     }
     void SetDataFile(const std::string& path) override { dataFile = path; }
@@ -120,6 +121,7 @@ public:
     }
 
     std::string dataFile;
+    bool multipleFiles = false;  // CB_MultyFiles
     ProgramState state;
     RecordingSink sink{state.Log};
     Connections connections{state, *this, SettingsPath()};

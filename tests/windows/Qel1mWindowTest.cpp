@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <QTest>
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -223,7 +224,7 @@ TEST_F(Qel1mWindowTest, ReceiveStatusShowsWhatEditHoldsWhenTheStatusIsSet) {
     Click(w, "BtnSave");
     ASSERT_EQ(sink.boxes.size(), 1u);
     EXPECT_EQ(sink.lines[0], "Принят пакет: 00001 00001 09:05 03.03.26 00001,500");
-    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 2,25");
+    EXPECT_EQ(w.StatusText(), "Не записано 03.03.2026 09:05:07 2,25");
 }
 
 TEST_F(Qel1mWindowTest, StartsOnBtnClearAndItsLettersPressTheFirstButtonThatClaimsThem) {
@@ -258,21 +259,83 @@ TEST_F(Qel1mWindowTest, BothWindowsCountOnOneRecordNumber) {
     EXPECT_EQ(w2.StatusText(), "Принято 03.03.2026 09:05:07 7");
 }
 
-TEST_F(Qel1mWindowTest, ReceiveBeforeAnyPollFilesAnEmptyDose) {
-    TQEL1M_Control& w = host.Open(2);
-    Click(w, "BtnSave");
-    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00002 00001 09:05 03.03.26 00000"}));
-    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 ");
+TEST_F(Qel1mWindowTest, TheSecondWindowKeepsItsOwnNameAndFilesIntoTheRecordsOwnFile) {
+    TQEL1M_Control& w1 = host.Open(1);
+    TQEL1M_Control& w2 = host.Open(2);
+    Part<QLineEdit>(w2, "EditName")->setText(QStringLiteral("Кабинет 5"));
+    EXPECT_EQ(state.DeviceNames[1], "Кабинет 5");
+    EXPECT_EQ(state.DeviceNames[0], "");
+    Part<QLineEdit>(w1, "EditName")->setText(QStringLiteral("Снимки"));
+    EXPECT_EQ(state.DeviceNames[0], "Снимки");
+    EXPECT_EQ(state.DeviceNames[1], "Кабинет 5");
+
+    // One file per record: the record's own name, in the data file's folder.
+    host.multipleFiles = true;
+    Poll(2, 0x007B);
+    Click(w2, "BtnSave");
+    EXPECT_EQ(host.dataFile, rig.dir / "030326.001");
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00002 00001 09:05 03.03.26 00001,230"}));
 }
 
-TEST_F(Qel1mWindowTest, ReceiveGoesOnToTheStatusWhenTheDataFileFails) {
-    TQEL1M_Control& w = host.Open(1);
-    w.ShowPolledValue("1,5", "3.45");
-    host.dataFile = rig.dir / "missing-folder/Data.qel";
+TEST_F(Qel1mWindowTest, WithoutACurrentValueNothingIsFiledOrPrinted) {
+    std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
+    dialogs.onSelectPrinter = test::PrintToPdf(rig.dir / "report.pdf");
+    const std::string refused = "соединение 2: нет текущего значения прибора, значение не принято";
+    TQEL1M_Control& w = host.Open(2);
+    // Never polled.
+    for (const char* button : {"BtnSave", "BtnPrint"}) Click(w, button);
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{refused, refused}));
+    EXPECT_EQ(w.StatusText(), "Нет текущего значения");
+
+    // Polled, then the device falls silent: after two failed polls over 1.5 s the value is
+    // greyed, the status says since when, and it is not filed.
+    Poll(2, 0x007B);
+    EXPECT_TRUE(Part<QLineEdit>(w, "Edit")->isEnabled());
+    rig.Device(2).SetSilent(true);
+    const auto start = std::chrono::steady_clock::now();
+    while (Part<QLineEdit>(w, "Edit")->isEnabled() && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+        host.connections.PollConnection(2, true, kQel1mTypeIndex);
+        QTest::qWait(100);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(4500));  // 2 s input timeout each
+    EXPECT_FALSE(Part<QLineEdit>(w, "Edit")->isEnabled());
+    EXPECT_EQ(w.ValueText(), "1,23");
+    EXPECT_EQ(w.StatusText(), "Прибор не отвечает с 09:05:07");
+    sink.Clear();
+    Click(w, "BtnPrint");
+    EXPECT_EQ(sink.lines, std::vector<std::string>{refused});
+    EXPECT_EQ(w.StatusText(), "Нет текущего значения");
+    EXPECT_FALSE(std::filesystem::exists(host.dataFile));
+    EXPECT_TRUE(dialogs.Of("printer").empty());
+    EXPECT_EQ(rig.Device(2).RequestCount(ZeroCommand), 0u);
+
+    // The next good reply makes it current again.
+    rig.Device(2).SetSilent(false);
+    Poll(2, 0x007B);
+    EXPECT_TRUE(Part<QLineEdit>(w, "Edit")->isEnabled());
+    EXPECT_EQ(w.StatusText(), "");
     Click(w, "BtnSave");
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00002 00001 09:05 03.03.26 00001,230"}));
+}
+
+TEST_F(Qel1mWindowTest, AFailedWriteIsNamedAtOnceAndNothingIsPrintedOrZeroed) {
+    std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
+    dialogs.onSelectPrinter = test::PrintToPdf(rig.dir / "report.pdf");
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    host.dataFile = rig.dir / "missing-folder/Data.qel";
+    Click(w, "BtnPrint");
     EXPECT_TRUE(host.connections.Writer().WriteBlocked());
-    EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,5");
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{
+                              "Принят пакет: 00001 00001 09:05 03.03.26 00001,230",
+                              "Запись не сделана: 00001 00001 09:05 03.03.26 00001,230 - файл \"" + host.dataFile +
+                                  "\": нет такой папки",
+                              "Ошибка при записи данных в файл, файл не доступен"}));
+    EXPECT_EQ(w.StatusText(), "Не записано 03.03.2026 09:05:07 1,23");
+    EXPECT_TRUE(dialogs.Of("printer").empty());
+    EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
     EXPECT_FALSE(state.ReceiveInProgress);
+    EXPECT_FALSE(state.PrintRequested);
 }
 
 TEST_F(Qel1mWindowTest, ReceiveAndPrintFillsTheReportThenZeroes) {
@@ -281,8 +344,8 @@ TEST_F(Qel1mWindowTest, ReceiveAndPrintFillsTheReportThenZeroes) {
     host.state.DeviceNames[0] = "Рентген-кабинет 2";
     TQEL1M_Control& w = host.Open(1);
     Poll(1, 0x007B);
-    // While the printer dialog is open a poll brings a new value: the record keeps the
-    // value taken before, the report shows the new one.
+    // While the printer dialog is open a poll brings a new value: the record and the report
+    // both keep the value taken before.
     dialogs.onSelectPrinter = test::PrintToPdf(pdf, [&] { Poll(1, 0x047B); });
 
     Click(w, "BtnPrint");
@@ -299,8 +362,9 @@ TEST_F(Qel1mWindowTest, ReceiveAndPrintFillsTheReportThenZeroes) {
     ASSERT_FALSE(text.empty()) << "pdftotext gave nothing for " << pdf;
     EXPECT_EQ(text.find("$<"), std::string::npos) << text;
     for (const char* expected : {"Протокол рентгенологического исследования", "Рентген-кабинет 2", "3.45",
-                                 "09:05:07", "03.03.2026", "12,3"})
+                                 "09:05:07", "03.03.2026", "1,23"})
         EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
+    EXPECT_EQ(text.find("12,3"), std::string::npos) << text;
     EXPECT_NE(test::PdfInfo(pdf).find("Исследование"), std::string::npos);
 }
 
@@ -342,12 +406,13 @@ TEST_F(Qel1mWindowTest, MissingTemplateLeavesTheRecordWrittenAndTheDeviceNotZero
 TEST_F(Qel1mWindowTest, PrinterThatFailsIsReportedAndNothingIsZeroed) {
     std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
     TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
     dialogs.onSelectPrinter = test::PrintToPdf(rig.dir / "no-such-folder/report.pdf");
     Click(w, "BtnPrint");
     const auto errors = dialogs.Of("error");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].text, QStringLiteral("Не удалось напечатать отчёт"));
-    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00000"}));
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,230"}));
     EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
 }
 

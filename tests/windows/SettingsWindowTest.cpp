@@ -560,6 +560,24 @@ TEST_F(SettingsWindow, ConnectionTwoCanAskForTheLastRecord) {
     // A refusal with the request is not reported.
     EXPECT_FALSE(HasLine(Q("Приняты данные 15 байт, но не совпадает CRC - данные игнорированы")));
     EXPECT_EQ(bell.Count(BeepKind::Question), 0);
+
+    // The flag has no control of its own: set by hand in the file, it is saved back as it was.
+    window->close();
+    window.reset();
+    EXPECT_EQ(Value(IniSection(IniPath(), "QEL1_Agent"), "GetLastRecordIfError"), "1");
+}
+
+TEST_F(SettingsWindow, WithOneFilePerRecordTheRecordsNameIsShownAndSaved) {
+    const std::string own = folder / "311205.300";
+    WriteSettings({"Con1check=1", "Con1numCOM=1", "MultyFiles=1", "SaveFile=" + std::string(folder / "Data.qel")});
+    Open();
+    Device(1).SendBytes(kExamplePacket);
+    ASSERT_TRUE(WaitForLine(Q("Принят пакет: ") + Q(kExampleLine)));
+    EXPECT_EQ(Control<QLineEdit>("Edit1").text(), Q(own));
+    EXPECT_EQ(ReadBytes(own), kExampleLine + "\r\n");
+    window->close();
+    window.reset();
+    EXPECT_EQ(Value(IniSection(IniPath(), "QEL1_Agent"), "SaveFile"), own);
 }
 
 TEST_F(SettingsWindow, Timer1CountsTheWriteHoldOffDown) {

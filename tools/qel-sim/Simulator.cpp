@@ -247,6 +247,11 @@ void Simulator::SetReplyDelay(uint32_t ms) {
     replyDelayMs_ = ms;
 }
 
+void Simulator::SetReplyPieces(const std::vector<std::size_t>& pieces, uint32_t pauseMs) {
+    std::lock_guard lock(mu_);
+    replyPieces_ = SendOptions{pieces, pauseMs, ""};
+}
+
 void Simulator::SetReplyLength(uint8_t command, int length) {
     std::lock_guard lock(mu_);
     if (IsReplyLength(length)) {
@@ -390,7 +395,7 @@ void Simulator::HandleRequest(const std::string& frame, std::vector<std::string>
     const uint16_t word = ValueWordLocked(now);
     log.push_back(line);
     const std::string reply = BuildDiBusReply(frame, address_, word, length->second, corruption_);
-    EnqueueLocked(SentKind::Reply, reply, {}, now + Ms(replyDelayMs_));
+    EnqueueLocked(SentKind::Reply, reply, replyPieces_, now + Ms(replyDelayMs_));
 }
 
 void Simulator::WriterLoop() {

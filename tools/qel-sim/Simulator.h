@@ -98,6 +98,8 @@ public:
     // A silent device receives and counts requests but neither answers nor acts on them.
     void SetSilent(bool silent);
     void SetReplyDelay(uint32_t ms);
+    // Each reply in pieces of these sizes with pauseMs of silence between them.
+    void SetReplyPieces(const std::vector<std::size_t>& pieces, uint32_t pauseMs);
     // Reply length for a command (see IsReplyLength); commands without one are not answered.
     void SetReplyLength(uint8_t command, int length);
     void SetCorruption(ReplyCorruption corruption);
@@ -159,6 +161,7 @@ private:
     uint32_t replyDelayMs_ = 0;
     std::map<uint8_t, int> replyLength_{{kPollCommandCode, kPollReplyLength}, {kZeroCommandCode, kZeroReplyLength}};
     ReplyCorruption corruption_ = ReplyCorruption::None;
+    SendOptions replyPieces_;
     std::map<uint8_t, unsigned> requestCounts_;
     std::vector<std::string> requests_;
 
