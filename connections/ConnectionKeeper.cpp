@@ -26,19 +26,23 @@ ConnectionKeeper::ConnectionKeeper(TSerialPortDriver& driver1, TSerialPortDriver
 bool ConnectionKeeper::Connect(int connection) {
     Slot& slot = At(connection);
     TSerialPortDriver& driver = *slot.driver;
+    const State before = slot.state;
     if (driver.Connect()) {
-        const bool wasLost = slot.state == State::Lost;
         Hold(slot);
         log_.Note(Numbered("соединение ", connection, " состоялось"));
-        if (wasLost) TellLink(connection, true);
+        if (before == State::Lost || before == State::Waiting) TellLink(connection, true);
         return true;
     }
-    // Retries go on only while the settings are those the lost port had.
-    if (slot.state != State::Lost || driver.ComPort() != slot.port || driver.ComPortSpeed() != slot.speed)
-        slot.state = State::Idle;
+    // A port that is missing or busy now (an adapter plugged in later, a port that another
+    // program holds for a while) is tried again at every tick with the settings just given;
+    // the failure is reported this once.
+    slot.port = driver.ComPort();
+    slot.speed = driver.ComPortSpeed();
+    if (before != State::Lost) slot.state = State::Waiting;
     const std::string reason = PortFailureText(connection, driver.DevicePath(), driver.LastOpenFailure());
     std::fprintf(stderr, "qel1-agent: %s\n", reason.c_str());
     std::fflush(stderr);
+    if (before != State::Lost && before != State::Waiting) TellLink(connection, false);
     log_.Report(Numbered("соединение ", connection, " не состоялось"), reason);
     return false;
 }
@@ -81,15 +85,19 @@ void ConnectionKeeper::Tick() {
             const std::string path = driver.DevicePath();
             driver.Disconnect();
             if (!Reopen(slot)) MarkLost(connection, path);
-        } else if (slot.state == State::Lost) {
+        } else if (slot.state == State::Lost || slot.state == State::Waiting) {
+            const bool wasLost = slot.state == State::Lost;
             if (!Reopen(slot)) continue;
-            log_.Note(Numbered("соединение ", connection, " восстановлено"));
+            log_.Note(Numbered("соединение ", connection, wasLost ? " восстановлено" : " состоялось"));
             TellLink(connection, true);
         }
     }
 }
 
-bool ConnectionKeeper::Lost(int connection) const { return At(connection).state == State::Lost; }
+bool ConnectionKeeper::Lost(int connection) const {
+    const State state = At(connection).state;
+    return state == State::Lost || state == State::Waiting;
+}
 
 void ConnectionKeeper::Hold(Slot& slot) {
     slot.state = State::Held;

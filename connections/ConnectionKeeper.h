@@ -9,7 +9,8 @@
 namespace qel {
 
 // The program's hold on its two connections' ports. It opens them for ApplyConnections
-// and tells the outcome; when the device behind an open port goes away (the driver's
+// and tells the outcome; a port that will not open then is tried again at every tick
+// until it opens, which is noted. When the device behind an open port goes away (the driver's
 // OnLineLost), it reports the loss once, closes the dead port and, at every tick (about
 // once a second), tries to open it again with the port and speed of the last successful
 // open, following the configured path (a symbolic link too) anew each time. A return is
@@ -29,8 +30,8 @@ public:
 
     // Step of ApplyConnections for one connection: connects its driver; success is noted
     // ("соединение N состоялось"), failure reported ("соединение N не состоялось") with
-    // the device path and the reason in the next line and on standard error. A connection
-    // lost before keeps being retried if its port and speed are still those it had.
+    // the device path and the reason in the next line and on standard error, once: the
+    // port is then retried quietly with these settings until it opens.
     bool Connect(int connection);
     // Closes the connection's port and ends its retries.
     void Disconnect(int connection);
@@ -39,7 +40,8 @@ public:
     // Retries the lost connections; after a resume, reopens the ports held.
     void Tick();
 
-    // The device of the connection is lost and its port is being retried.
+    // The connection's port is closed and being retried: its device was lost, or the port
+    // has not opened since Connect.
     bool Lost(int connection) const;
 
     // Told when a connection's link goes down (false) or its port is open again (true).
@@ -48,7 +50,7 @@ public:
     std::function<uint64_t()> SuspendedClock;
 
 private:
-    enum class State { Idle, Held, Lost };
+    enum class State { Idle, Held, Waiting, Lost };
     struct Slot {
         TSerialPortDriver* driver = nullptr;
         State state = State::Idle;

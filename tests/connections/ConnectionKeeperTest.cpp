@@ -70,10 +70,29 @@ TEST_F(Keeper, ConnectNotesSuccessAndReportsAFailureWithItsReason) {
     EXPECT_EQ(sink.linesWhenBoxOpened, (std::vector<std::size_t>{3}));
     EXPECT_EQ(sink.beeps, (std::vector<BeepKind>{BeepKind::Question}));
     EXPECT_EQ(stderrText, "qel1-agent: " + reason + "\n");
-    // A port that would not open at apply time is not retried.
+    EXPECT_EQ(links, (std::vector<std::pair<int, bool>>{{2, false}}));
+}
+
+TEST_F(Keeper, APortThatWillNotOpenIsTriedEveryTickQuietlyUntilItOpens) {
+    ports[1]->openSucceeds = false;
+    EXPECT_FALSE(keeper->Connect(2));
+    sink.Clear();
     Ticks(3);
-    EXPECT_EQ(ports[1]->opens, 1);
+    EXPECT_EQ(ports[1]->opens, 4);
+    EXPECT_TRUE(keeper->Lost(2));
+    EXPECT_TRUE(sink.lines.empty());
+
+    // The port path is looked up anew at each try: a link that appears later is followed.
+    drivers[1]->DevicePathOf = [](TComPortNumber) { return std::string("/dev/serial/by-id/usb-late"); };
+    ports[1]->openSucceeds = true;
+    keeper->Tick();
+    EXPECT_TRUE(drivers[1]->IsConnected());
     EXPECT_FALSE(keeper->Lost(2));
+    EXPECT_EQ(ports[1]->openedPath, "/dev/serial/by-id/usb-late");
+    EXPECT_EQ(sink.lines, (std::vector<std::string>{"соединение 2 состоялось"}));
+    EXPECT_EQ(links, (std::vector<std::pair<int, bool>>{{2, false}, {2, true}}));
+    Ticks(2);
+    EXPECT_EQ(ports[1]->opens, 5);
 }
 
 TEST_F(Keeper, ALossIsReportedOnceAndThePortReopenedWhenTheDeviceReturns) {
@@ -116,7 +135,7 @@ TEST_F(Keeper, ALossIsReportedOnceAndThePortReopenedWhenTheDeviceReturns) {
     EXPECT_EQ(sink.beeps.size(), 2u);
 }
 
-TEST_F(Keeper, DisconnectAndChangedSettingsEndTheRetriesUnchangedOnesKeepThem) {
+TEST_F(Keeper, DisconnectEndsTheRetriesAnApplyThatFailsGoesOnWithItsSettings) {
     ASSERT_TRUE(keeper->Connect(1));
     ASSERT_TRUE(keeper->Connect(2));
     Vanish(1);
@@ -137,13 +156,15 @@ TEST_F(Keeper, DisconnectAndChangedSettingsEndTheRetriesUnchangedOnesKeepThem) {
     int opens2 = ports[1]->opens;
     keeper->Tick();
     EXPECT_EQ(ports[1]->opens, opens2 + 1);
-    // ...another speed ends the retries.
+    // ...and after an apply with another speed, retries use the new one.
     drivers[1]->SetComPortSpeed(br4800);
     EXPECT_FALSE(keeper->Connect(2));
-    EXPECT_FALSE(keeper->Lost(2));
-    opens2 = ports[1]->opens;
-    Ticks(2);
-    EXPECT_EQ(ports[1]->opens, opens2);
+    EXPECT_TRUE(keeper->Lost(2));
+    drivers[1]->SetComPortSpeed(br9600);
+    ports[1]->openSucceeds = true;
+    keeper->Tick();
+    EXPECT_TRUE(drivers[1]->IsConnected());
+    EXPECT_EQ(drivers[1]->ComPortSpeed(), br4800);
 
     // An apply that opens a lost port brings the link back at once.
     ports[0]->openSucceeds = true;

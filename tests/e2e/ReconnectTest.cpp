@@ -3,6 +3,8 @@
 // a pseudo-terminal. Without the program's reconnect the second packet is never filed.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -137,6 +139,42 @@ TEST_F(Reconnect, Qel1BehindALinkIsReopenedAfterItsAdapterReturnsAndFilesOnInOrd
     EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
 }
 
+TEST_F(Reconnect, PortsThatOpenLateAtStartAreOpenedAndFileWhatFollows) {
+    // Connection 1: a port that another program holds for 2.5 s after the start.
+    std::string error;
+    std::unique_ptr<Simulator> held = Simulator::CreatePty(root_ / "ttyHeld", error);
+    ASSERT_TRUE(held) << error;
+    const int holder = ::open(held->Path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    // Connection 2: a by-id link that appears 3 s after the start.
+    Start({held->Path(), Link()}, {"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=1",
+                                   "Con2Speed=1", "Con1QELType=0", "Con2QELType=0", "ScreenMessages=0"});
+    ASSERT_TRUE(agent->WaitLog("соединение 1: " + held->Path() + " - ", kStartMs)) << agent->Log();
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(2500));
+    ::close(holder);
+    std::this_thread::sleep_until(started + std::chrono::milliseconds(3000));
+    Plug();
+
+    ASSERT_TRUE(PollUntil([&] { return agent->HoldsOpen(held->Path()); }, 3000, 5)) << agent->Log();
+    ASSERT_TRUE(HoldsDevice(3000)) << agent->Log();
+    held->SendPacket(Record(1));
+    const std::string lineA = "00003 00001 08:15 08/12/26 00007.250\r\n";
+    ASSERT_TRUE(WaitForData(lineA)) << DataFile() << agent->Log();
+    device->SendPacket(Record(2));
+    ASSERT_TRUE(WaitForData(lineA + "00003 00002 08:15 08/12/26 00007.250\r\n")) << DataFile();
+
+    agent->Signal(SIGTERM);
+    ASSERT_TRUE(agent->WaitExit(10000));
+    EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
+    // Each failure was told once; the later opens were noted.
+    const std::string log = agent->Log();
+    const std::string missing = "qel1-agent: соединение 2: " + Link() + " - нет такого устройства\n";
+    EXPECT_EQ(log.find(missing), log.rfind(missing)) << log;
+    EXPECT_NE(log.find(missing), std::string::npos) << log;
+}
+
 TEST_F(Reconnect, APortThatWillNotOpenTellsWhyInTheTerminalOnce) {
     WriteBytes(root_ / "plain", "no terminal");
     Start({root_ / "no-device", root_ / "plain"},
@@ -144,7 +182,7 @@ TEST_F(Reconnect, APortThatWillNotOpenTellsWhyInTheTerminalOnce) {
     const std::string missing = "qel1-agent: соединение 1: " + (root_ / "no-device") + " - нет такого устройства\n";
     const std::string plain = "qel1-agent: соединение 2: " + (root_ / "plain") + " - это не последовательный порт\n";
     ASSERT_TRUE(agent->WaitLog(plain, kStartMs)) << agent->Log();
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // no retries follow
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // the quiet retries tell nothing
     const std::string log = agent->Log();
     EXPECT_NE(log.find(missing), std::string::npos) << log;
     EXPECT_EQ(log.find(missing), log.rfind(missing));
