@@ -1,0 +1,26 @@
+# Drives the link check of cmake/QelLayers.cmake on a small house of three layers:
+#   cmake -DCASE=<upward|sideways|qt-outside|downward> -DHOUSE=<QelLayers.cmake> -P WrongLinks.cmake
+# Every case but "downward" must fail with the check's message.
+cmake_minimum_required(VERSION 3.25)
+include(${HOUSE})
+set(QEL_LAYERS "ground|low beside|high")
+set(QEL_QT_FOLDERS high)
+qel_layer_register(qel_ground ground)
+qel_layer_register(qel_beside beside)
+qel_layer_register(qel_high high)
+qel_layer_register(qel_low low)
+
+if(CASE STREQUAL "upward")
+  qel_check_layer_link(qel_low low FALSE qel_high)
+elseif(CASE STREQUAL "sideways")
+  qel_check_layer_link(qel_low low FALSE qel_beside)
+elseif(CASE STREQUAL "qt-outside")
+  qel_check_layer_link(qel_low low TRUE Qt6::Widgets)
+elseif(CASE STREQUAL "downward")
+  qel_check_layer_link(qel_low low FALSE qel_ground)
+  qel_check_layer_link(qel_high high TRUE Qt6::Widgets)
+  qel_check_layer_link(qel_high high TRUE qel_low)
+else()
+  message(FATAL_ERROR "unknown case ${CASE}")
+endif()
+message(STATUS "links accepted")
