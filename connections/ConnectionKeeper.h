@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "Configuration.h"
 #include "DiagnosticLog.h"
 #include "SerialPortDriver.h"
 
@@ -58,8 +59,8 @@ private:
         TComPortBaudRate speed = br9600;
     };
 
-    Slot& At(int connection) { return slots_[connection == 1 ? 0 : 1]; }
-    const Slot& At(int connection) const { return slots_[connection == 1 ? 0 : 1]; }
+    Slot& At(int connection) { return slots_[ConnectionIndex(connection)]; }
+    const Slot& At(int connection) const { return slots_[ConnectionIndex(connection)]; }
     void Hold(Slot& slot);
     bool Reopen(Slot& slot);
     void MarkLost(int connection, const std::string& devicePath);

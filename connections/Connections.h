@@ -85,7 +85,7 @@ public:
     void DestroyControlWindow(int connection);
 
     // The index of a connection (1 or 2) in the arrays kept per connection.
-    static std::size_t Slot(int connection) { return connection == 1 ? 0 : 1; }
+    static std::size_t Slot(int connection) { return ConnectionIndex(connection); }
 
 private:
     // Marks the connection's control window, if any, as without a link while it is lost.

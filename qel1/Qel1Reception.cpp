@@ -79,7 +79,7 @@ bool Qel1Reception::DroppedOnQel1mLine(TSerialPortDriver* sender) {
     // A reply's tail that came after its exchange ended, or noise: a QEL-1M never sends a
     // measurement of its own, and 15 such bytes with a matching sum would file a phantom
     // record. A line that stays noisy is one burst, noted once.
-    const auto slot = static_cast<std::size_t>(connection - 1);
+    const std::size_t slot = ConnectionIndex(connection);
     const uint32_t now = clock_.NowMs();
     const bool newBurst = !strayBurst_[slot] || TimedOut(now, lastStrayMs_[slot], StrayBurstGapMs);
     strayBurst_[slot] = true;

@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <cstddef>
 #include <string>
 
 #include "IniFile.h"
@@ -33,6 +34,10 @@ struct ConnectionOptions {
 // The program's options as the settings window holds them at one moment: its controls,
 // the flag GetLastRecordIfError that no control shows, and the device names of the
 // QEL-1M control windows. These are the fifteen keys of the configuration.
+// The index of connection 1 or 2 in the per-connection arrays; anything else counts as
+// connection 2, as the settings window's second column does.
+constexpr std::size_t ConnectionIndex(int connection) { return connection == 1 ? 0 : 1; }
+
 struct ProgramOptions {
     std::array<ConnectionOptions, 2> connections;  // connection 1 and 2
     bool lastRecordIfError = false;  // GetLastRecordIfError
@@ -43,8 +48,8 @@ struct ProgramOptions {
     std::array<std::string, 2> deviceNames;
 
     // `connection` is 1 or 2.
-    const ConnectionOptions& Connection(int connection) const { return connections[connection == 1 ? 0 : 1]; }
-    ConnectionOptions& Connection(int connection) { return connections[connection == 1 ? 0 : 1]; }
+    const ConnectionOptions& Connection(int connection) const { return connections[ConnectionIndex(connection)]; }
+    ConnectionOptions& Connection(int connection) { return connections[ConnectionIndex(connection)]; }
 };
 
 // Where code below the windows reads the options: at the moment of use, never cached.

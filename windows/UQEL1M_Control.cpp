@@ -181,7 +181,7 @@ QPrinter& TQEL1M_Control::Printer() {
 
 void TQEL1M_Control::EditNameChange() {
     const int connection = Connection();
-    if (connection != 0) state_.DeviceNames[static_cast<std::size_t>(connection - 1)] = DeviceNameText();
+    if (connection != 0) state_.DeviceNames[ConnectionIndex(connection)] = DeviceNameText();
 }
 
 void TQEL1M_Control::BtnClearClick() {
