@@ -141,17 +141,7 @@ TEST_F(WholeProgram, FilesPacketsOfTwoDevicesThroughNoiseAndSavesItsSettingsOnSi
     // Without regional settings (LC_ALL=C) the separators are ":", "/" and ".".
     Device(1).SendBytes(kExamplePacket);
     ASSERT_TRUE(WaitForData("00007 00300 09:45 31/12/05 00012.500")) << DataFile();
-    Qel1Fields fields;
-    fields.device = 2;
-    fields.record = 41;
-    fields.hour = 23;
-    fields.minute = 59;
-    fields.day = 9;
-    fields.month = 10;
-    fields.year = 26;
-    fields.doseInteger = 65535;
-    fields.doseFraction = 255;
-    Device(2).SendPacket(fields);
+    Device(2).SendPacket(Qel1Sample(2, 41, {23, 59}, {9, 10, 26}, 65535, 255));
     ASSERT_TRUE(WaitForData("00002 00041 23:59 09/10/26 65535.255")) << DataFile();
 
     // Noise and bad packets on both lines, each on its own: all refused, and the program
@@ -174,8 +164,7 @@ TEST_F(WholeProgram, FilesPacketsOfTwoDevicesThroughNoiseAndSavesItsSettingsOnSi
     sendAlone(2, kExamplePacket, 2600, SendOptions{{10}, 100, {}});  // in two pieces: joined
     ASSERT_TRUE(agent.Running()) << agent.Log();
 
-    fields.record = 42;
-    Device(1).SendPacket(fields);
+    Device(1).SendPacket(Qel1Sample(2, 42, {23, 59}, {9, 10, 26}, 65535, 255));
     ASSERT_TRUE(WaitForData("00002 00042 23:59 09/10/26 65535.255")) << DataFile();
     // Only the good packets were filed, the one that came in two pieces among them.
     EXPECT_EQ(DataFile(),

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "AgentProcess.h"
+#include "Qel1Samples.h"
 #include "Simulator.h"
 #include "TestFiles.h"
 #include "Waits.h"
@@ -80,19 +81,7 @@ protected:
     bool WaitForData(const std::string& text, int timeoutMs = 8000) {
         return PollUntil([&] { return DataFile() == text; }, timeoutMs);
     }
-    static Qel1Fields Record(uint16_t number) {
-        Qel1Fields fields;
-        fields.device = 3;
-        fields.record = number;
-        fields.hour = 8;
-        fields.minute = 15;
-        fields.day = 8;
-        fields.month = 12;
-        fields.year = 26;
-        fields.doseInteger = 7;
-        fields.doseFraction = 25;
-        return fields;
-    }
+    static Qel1Fields Record(uint16_t number) { return Qel1Sample(3, number, {8, 15}, {8, 12, 26}, 7, 25); }
 
     std::string folder, runtime, program;
     std::unique_ptr<Simulator> device;

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 
+#include "Qel1Samples.h"
 #include "SettingsWindowRig.h"
 
 namespace qel::test {
@@ -15,19 +16,7 @@ protected:
     // The device on COMn goes: its end of the line closes and its link disappears.
     void Unplug(int n) { devices[n].reset(); }
 
-    static Qel1Fields Record(uint16_t number) {
-        Qel1Fields fields;
-        fields.device = 5;
-        fields.record = number;
-        fields.hour = 11;
-        fields.minute = 30;
-        fields.day = 8;
-        fields.month = 12;
-        fields.year = 26;
-        fields.doseInteger = 42;
-        fields.doseFraction = 5;
-        return fields;
-    }
+    static Qel1Fields Record(uint16_t number) { return Qel1Sample(5, number, {11, 30}, {8, 12, 26}, 42, 5); }
     static QString Filed(int number) {
         return Q("Принят пакет: 00005 0000" + std::to_string(number) + " 11:30 08.12.26 00042,500");
     }

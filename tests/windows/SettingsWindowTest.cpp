@@ -20,6 +20,7 @@
 
 #include "Cp1251.h"
 #include "FixedLayoutFont.h"
+#include "Qel1Samples.h"
 #include "SettingsWindowRig.h"
 
 namespace qel::test {
@@ -528,17 +529,7 @@ TEST_F(SettingsWindow, PacketsFromBothConnectionsReachTheListAndTheDataFile) {
 
     Device(1).SendBytes(kExamplePacket);
     ASSERT_TRUE(WaitForLine(Q("Принят пакет: ") + Q(kExampleLine)));
-    Qel1Fields fields;
-    fields.device = 8;
-    fields.record = 301;
-    fields.hour = 10;
-    fields.minute = 2;
-    fields.day = 1;
-    fields.month = 2;
-    fields.year = 26;
-    fields.doseInteger = 3;
-    fields.doseFraction = 75;
-    Device(2).SendPacket(fields);
+    Device(2).SendPacket(Qel1Sample(8, 301, {10, 2}, {1, 2, 26}, 3, 75));
     ASSERT_TRUE(WaitForLine(Q("Принят пакет: 00008 00301 10:02 01.02.26 00003,750"), 4000));
 
     EXPECT_EQ(ReadBytes(folder / "Data.qel"),
