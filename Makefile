@@ -47,7 +47,9 @@ bench: build
 	$(BUILD)/bin/replace_text_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/report_template_benchmark
 
-demo: build
+# Only what the demo runs: the program (with its template and help text) and the simulator.
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target qel1-agent qel-sim
 	bash scripts/demo.sh $(BUILD)
 
 install: build

@@ -207,8 +207,8 @@ int main(int argc, char** argv) {
         const Outcome stopped = Spawn(self, file, pdf, run.seconds / 2);
         char afterSignal[32];
         std::snprintf(afterSignal, sizeof afterSignal, "%.3f s", stopped.afterSignal);
-        std::printf("%-30s %10.1f %9.2f %8.1f %14s %s\n", "", fs::file_size(file) / 1048576.0, run.seconds,
-                    run.peakKb / 1024.0, afterSignal, CodeText(run.code));
+        std::printf("%-30s %10.1f %9.2f %8.1f %14s %s\n", "", static_cast<double>(fs::file_size(file)) / 1048576.0, run.seconds,
+                    static_cast<double>(run.peakKb) / 1024.0, afterSignal, CodeText(run.code));
         std::printf("%-30s after the signal: %s\n", "", CodeText(stopped.code));
     }
     fs::remove_all(dir);

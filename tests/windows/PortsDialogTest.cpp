@@ -131,6 +131,53 @@ TEST_F(PortsDialog, ARefusedWriteIsToldAndTheDialogStaysOpen) {
     EXPECT_FALSE(fs::exists(missing));
 }
 
+// The adapter's details show whole in their hints, however narrow the columns.
+TEST_F(PortsDialog, EveryColumnHintsTheWholeName) {
+    present[2].description = "FT232R USB UART with a description longer than any column shows";
+    TPortsDialog dialog(nullptr, IniPath());
+    auto* list = dialog.findChild<QTreeWidget*>("DeviceList");
+    ASSERT_NE(list, nullptr);
+    QTreeWidgetItem* item = list->topLevelItem(0);
+    EXPECT_EQ(item->toolTip(1), Q("FTDI"));
+    EXPECT_EQ(item->toolTip(2), Q("FT232R USB UART with a description longer than any column shows"));
+    EXPECT_EQ(item->toolTip(3), Q("A9X1"));
+}
+
+// One device bound to two ports (by one path, or by its stable name and its node) is
+// asked about first: Cancel keeps the dialog open and writes nothing, OK saves.
+TEST_F(PortsDialog, BindingOneDeviceToTwoPortsIsAskedAboutFirst) {
+    const struct {
+        std::string first, second;
+    } cases[] = {{dev + "/ttyUSB0", dev + "/ttyUSB0"}, {ftdi, dev + "/ttyUSB1"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        fs::remove(IniPath());
+        dialogs.calls.clear();
+        TPortsDialog dialog(nullptr, IniPath());
+        dialog.show();
+        dialog.PortBox(1).setEditText(Q(c.first));
+        dialog.PortBox(3).setEditText(Q(c.second));
+        dialogs.confirmAnswers = {false};
+        dialog.accept();
+        ASSERT_EQ(dialogs.calls.size(), 1u);
+        EXPECT_EQ(dialogs.calls[0].text, Q("Порты COM1 и COM3 назначены одному устройству " + c.first +
+                                           ". Открыть его сможет только один из них. Сохранить так?"));
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_FALSE(fs::exists(IniPath()));
+        dialogs.confirmAnswers = {true};
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(PortDevicePath(IniPath(), 3), c.second);
+    }
+    // Different devices are saved without a question.
+    dialogs.calls.clear();
+    TPortsDialog dialog(nullptr, IniPath());
+    dialog.PortBox(3).setEditText(Q(dev + "/ttyACM0"));
+    dialog.accept();
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+}
+
 TEST_F(PortsDialog, TheFileMenuOpensItAndTheComBoxHintsShowTheBoundDevices) {
     WriteIni(IniPath(), {"[Ports]", "COM2=/dev/ttyUSB0", "[QEL1_Agent]", "Con1numCOM=1", "Con2numCOM=2"});
     Open();
