@@ -16,8 +16,8 @@ namespace qel {
 // once the placeholders are filled in.
 struct ReportBudget {
     static constexpr std::size_t kFileBytes = 16u << 20;        // the template file
-    static constexpr std::size_t kCharacters = 200'000;         // characters of text
-    static constexpr std::size_t kPieces = 50'000;              // runs of formatted text, line breaks, pictures
+    static constexpr std::size_t kCharacters = 100'000;         // characters of text (some 30 pages)
+    static constexpr std::size_t kPieces = 25'000;              // runs of formatted text, line breaks, pictures
     static constexpr std::size_t kParagraphs = 20'000;          // paragraphs, those in table cells included
     static constexpr std::size_t kCellsPerRow = 64;             // cells in one table row
     static constexpr std::size_t kCells = 5'000;                // table cells in all

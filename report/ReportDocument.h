@@ -24,9 +24,9 @@ inline constexpr int kMinPaperTwips = 2835;
 inline constexpr int kMinTextTwips = 1417;
 // Notes for the diagnostics list when the template's page cannot hold text.
 inline constexpr const char* kTemplatePaperTooSmall =
-    "Страница шаблона отчёта меньше 5 × 5 см: отчёт печатается на бумаге принтера";
+    "Страница шаблона отчёта меньше 5 x 5 см: отчёт печатается на бумаге принтера";
 inline constexpr const char* kTemplateMarginsTooWide =
-    "Поля шаблона отчёта оставляют для текста меньше 2,5 × 2,5 см: отчёт печатается с полями принтера";
+    "Поля шаблона отчёта оставляют для текста меньше 2,5 x 2,5 см: отчёт печатается с полями принтера";
 
 // The page the document asks for: its paper size and orientation (when it sets them,
 // else those of `current`) and its margins. A paper below kMinPaperTwips keeps the paper

@@ -47,9 +47,7 @@ std::string Repeat(const std::string& piece, std::size_t times) {
 }
 
 std::string Grid(std::size_t rows, std::size_t cells) {
-    std::string row = "\\trowd";
-    for (std::size_t c = 1; c <= cells; ++c) row += "\\cellx" + std::to_string(c * 20);
-    row += "\\intbl " + Repeat("x\\cell ", cells) + "\\row\n";
+    const std::string row = "\\trowd\\cellx500\\intbl " + Repeat("x\\cell ", cells) + "\\row\n";
     return "{\\rtf1\\ansi\\ansicpg1251 " + Repeat(row, rows) + "\\pard after\\par}";
 }
 
@@ -58,7 +56,7 @@ std::string PngHex(int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < width; ++x) line[x] = qRgb((x ^ y) & 0xFF, (x * 3) & 0xFF, (y * 5) & 0xFF);
+        for (int x = 0; x < width; ++x) line[x] = qRgb(((x >> 6) ^ (y >> 6)) & 0xFF, (x >> 4) & 0xFF, (y >> 5) & 0xFF);
     }
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -88,9 +86,11 @@ std::vector<Case> Cases() {
          }},
         // The largest of each kind that the budgets let through.
         {"within: 78 x 64 grid", [] { return Grid(78, 64); }},
-        {"within: 20 000 paragraphs",
-         [] { return "{\\rtf1\\ansi\\ansicpg1251 " + Repeat("line of the report\\par ", 19990) + "}"; }},
-        {"within: 199 000 characters", [] { return "{\\rtf1\\ansi " + std::string(199000, 'a') + " $<dose>}"; }},
+        {"within: 20 000 paragraphs", [] { return "{\\rtf1\\ansi " + Repeat("line\\par ", 19990) + "}"; }},
+        {"within: 99 000 characters", [] { return "{\\rtf1\\ansi " + std::string(99000, 'a') + " $<dose>}"; }},
+        {"within: 99 000 characters in words",
+         [] { return "{\\rtf1\\ansi " + Repeat("word ", 19800) + " $<dose>}"; }},
+        {"within: 25 000 tiny runs", [] { return "{\\rtf1\\ansi " + Repeat("{\\b x}{\\i y}", 12490) + "}"; }},
         {"within: two 2800 x 2800 PNGs",
          [body] {
              const std::string picture = "{\\pict\\pngblip\\picwgoal4000\\pichgoal4000 " + PngHex(2800, 2800) + "}";

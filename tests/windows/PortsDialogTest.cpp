@@ -89,9 +89,11 @@ TEST_F(PortsDialog, OkWritesTheBindingsThatChangedAndNothingElse) {
     dialog.PortBox(3).setEditText(QString());                      // back to the default
     dialog.PortBox(4).setEditText(Q("  /dev/ttyUSB9 "));           // typed
     dialog.PortBox(5).setEditText(Q("/dev/тест"));                 // Cyrillic goes in as code page 1251
+    dialogs.confirmAnswers = {true};  // COM1 and COM2 now share the adapter: saved as asked
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(dialogs.Count("confirm"), 1);
+    EXPECT_EQ(dialogs.calls.size(), 1u);
 
     EXPECT_EQ(ReadBytes(IniPath()), Utf8ToCp1251("[QEL1_Agent]\r\nName1=Кабинет\r\n[Ports]\r\nCOM1=" + ftdi +
                                                  "\r\nCOM3=\r\nCOM2=" + ftdi +
