@@ -72,6 +72,9 @@ std::string CharactersLimitText() { return "больше " + Count(ReportBudget:
 std::string PiecesLimitText() {
     return "больше " + Count(ReportBudget::kPieces) + " отрезков оформленного текста, разрывов строк и рисунков";
 }
+std::string PiecesPerParagraphLimitText() {
+    return "больше " + Count(ReportBudget::kPiecesPerParagraph) + " отрезков оформленного текста в одном абзаце";
+}
 std::string ParagraphsLimitText() { return "больше " + Count(ReportBudget::kParagraphs) + " абзацев"; }
 std::string CellsPerRowLimitText() {
     return "больше " + Count(ReportBudget::kCellsPerRow) + " ячеек в одной строке таблицы";
@@ -90,6 +93,7 @@ std::optional<std::string> BudgetCount::Breach() const {
     if (pictureBytes_ > ReportBudget::kPictureBytes) return PictureBytesLimitText();
     if (characters_ > ReportBudget::kCharacters) return CharactersLimitText();
     if (pieces_ > ReportBudget::kPieces) return PiecesLimitText();
+    if (widestParagraph_ > ReportBudget::kPiecesPerParagraph) return PiecesPerParagraphLimitText();
     if (paragraphs_ > ReportBudget::kParagraphs) return ParagraphsLimitText();
     return std::nullopt;
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -18,6 +19,8 @@ struct ReportBudget {
     static constexpr std::size_t kFileBytes = 16u << 20;        // the template file
     static constexpr std::size_t kCharacters = 100'000;         // characters of text (some 30 pages)
     static constexpr std::size_t kPieces = 25'000;              // runs of formatted text, line breaks, pictures
+    // in one paragraph: Qt goes through a paragraph's every run for each page it is on
+    static constexpr std::size_t kPiecesPerParagraph = 2'000;
     static constexpr std::size_t kParagraphs = 20'000;          // paragraphs, those in table cells included
     static constexpr std::size_t kCellsPerRow = 64;             // cells in one table row
     static constexpr std::size_t kCells = 5'000;                // table cells in all
@@ -32,6 +35,7 @@ inline constexpr const char* kTemplateBeyondBudget = "Шаблон отчёта 
 std::string FileBytesLimitText();
 std::string CharactersLimitText();
 std::string PiecesLimitText();
+std::string PiecesPerParagraphLimitText();
 std::string ParagraphsLimitText();
 std::string CellsPerRowLimitText();
 std::string CellsLimitText();
@@ -42,8 +46,15 @@ std::string PictureBytesLimitText();
 class BudgetCount {
 public:
     void Characters(std::size_t n) { characters_ += n; }
-    void Piece() { ++pieces_; }
-    void Paragraph() { ++paragraphs_; }
+    void Piece() {
+        ++pieces_;
+        widestParagraph_ = std::max(widestParagraph_, ++paragraphPieces_);
+    }
+    // A paragraph ends (the reader) or begins (a whole document): its pieces start afresh.
+    void Paragraph() {
+        ++paragraphs_;
+        paragraphPieces_ = 0;
+    }
     void Cell() { ++cells_; }
     void Row(std::size_t cells) { widestRow_ = std::max(widestRow_, cells); }
     void Picture(std::uint64_t decodedBytes) {
@@ -55,6 +66,7 @@ public:
 
 private:
     std::size_t characters_ = 0, pieces_ = 0, paragraphs_ = 0, cells_ = 0, widestRow_ = 0, pictures_ = 0;
+    std::size_t paragraphPieces_ = 0, widestParagraph_ = 0;
     std::uint64_t pictureBytes_ = 0;
 };
 

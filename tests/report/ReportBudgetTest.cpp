@@ -46,7 +46,11 @@ TEST(ReportBudget, TemplatesBeyondALimitAreRefusedNamingIt) {
         {"too many pictures", Repeat(PngPicture(2, 2), ReportBudget::kPictures + 1), PicturesLimitText},
         {"text of the most characters", std::string(ReportBudget::kCharacters, 'a'), nullptr},
         {"one character more", std::string(ReportBudget::kCharacters + 1, 'a'), CharactersLimitText},
-        {"tiny formatted runs", Repeat("{\\b x}{\\i y}", ReportBudget::kPieces / 2 + 1), PiecesLimitText},
+        {"tiny formatted runs", Repeat(Repeat("{\\b x}{\\i y}", 1000) + "\\par ", ReportBudget::kPieces / 2000 + 1),
+         PiecesLimitText},
+        {"a paragraph of the most runs", Repeat("{\\b x}{\\i y}", ReportBudget::kPiecesPerParagraph / 2), nullptr},
+        {"one run more in a paragraph", Repeat("{\\b x}{\\i y}", ReportBudget::kPiecesPerParagraph / 2) + "z",
+         PiecesPerParagraphLimitText},
         {"too many paragraphs", Repeat("\\par ", ReportBudget::kParagraphs + 1), ParagraphsLimitText},
     };
     for (const BudgetCase& c : cases) {

@@ -90,7 +90,10 @@ std::vector<Case> Cases() {
         {"within: 99 000 characters", [] { return "{\\rtf1\\ansi " + std::string(99000, 'a') + " $<dose>}"; }},
         {"within: 99 000 characters in words",
          [] { return "{\\rtf1\\ansi " + Repeat("word ", 19800) + " $<dose>}"; }},
-        {"within: 25 000 tiny runs", [] { return "{\\rtf1\\ansi " + Repeat("{\\b x}{\\i y}", 12490) + "}"; }},
+        {"within: 25 000 tiny runs, 2 000 a paragraph",
+         [] { return "{\\rtf1\\ansi " + Repeat(Repeat("{\\b x}{\\i y}", 999) + "\\par ", 12) + "}"; }},
+        {"within: 2 000 runs of words in a paragraph",
+         [] { return "{\\rtf1\\ansi " + Repeat("{\\b bold }{\\i italic }", 999) + "}"; }},
         {"within: two 2800 x 2800 PNGs",
          [body] {
              const std::string picture = "{\\pict\\pngblip\\picwgoal4000\\pichgoal4000 " + PngHex(2800, 2800) + "}";
