@@ -122,6 +122,7 @@ std::string PrintToPdf(const RichTextDocument& document, const std::string& pdf)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf));
+    // The page the printer dialog offers (the template's), taken as it is.
     printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout()));
     PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
     // The physical layout keeps the cells of a row and the columns set by tabs on one line.
