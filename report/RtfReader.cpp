@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -162,6 +163,7 @@ struct FontInfo {
     unsigned codePage = 0;         // from \cpg, which wins over the character set
     int index = -1;                // its entry in the document's font list
     bool symbolCharset = false;    // \fcharset2: the bytes are the font's own characters
+    std::optional<bool> symbolName;  // whether its name is a symbol font's, once asked
 };
 
 // What a group carries and its nested groups inherit.
@@ -371,7 +373,7 @@ private:
 
     // The font of the text now, and whether it is a symbol font (character set 2, or a
     // font named Symbol, Wingdings or Webdings), whose bytes stand for its own characters.
-    const FontInfo* CurrentFont() {
+    FontInfo* CurrentFont() {
         const GroupState& st = State();
         const auto it = fonts_.find(st.font >= 0 ? st.font : defaultFont_);
         return it != fonts_.end() ? &it->second : nullptr;
@@ -381,10 +383,11 @@ private:
         return font != nullptr && font->index >= 0 ? doc_.fonts[static_cast<std::size_t>(font->index)].name : std::string();
     }
     bool SymbolFont() {
-        const FontInfo* font = CurrentFont();
+        FontInfo* font = CurrentFont();
         if (font == nullptr) return false;
         if (font->symbolCharset) return true;
-        return IsSymbolFontName(CurrentFontName());
+        if (!font->symbolName) font->symbolName = IsSymbolFontName(CurrentFontName());  // asked for every byte
+        return *font->symbolName;
     }
 
     // --- Paragraphs, cells and rows ---------------------------------------------------
