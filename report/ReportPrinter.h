@@ -25,6 +25,7 @@ public:
 
 inline constexpr const char* kReportPrintFailed = "Не удалось напечатать отчёт";
 inline constexpr const char* kReportInterrupted = "Печать отчёта прервана: программа завершается";
+
 // The report of a reading: loads "report.rtf" beside the executable with its formatting
 // (within the limits of ReportBudget; plain text when it is not rich text), fills in its
 // placeholders, builds the formatted document in `surface` and prints that on `printer`
@@ -42,8 +43,10 @@ void PrintReport(QTextDocument& surface, QPrinter& printer, const ReportValues& 
 std::vector<std::string> OfferReportPage(QPrinter& printer);
 
 // Prints a whole document on the printer as one job with the given title, page after page
-// across the area inside the printer's page margins. The document is laid out once; a
-// termination signal raises ReportInterrupted between layout steps and between pages.
+// across the area inside the printer's page margins. The document is laid out once (a
+// layout too tall for Qt's fixed point, thousands of pages, is measured and laid out
+// again at a lower resolution); a termination signal raises ReportInterrupted before and
+// after the layout and between pages, and the job is then dropped.
 void PrintDocument(const QTextDocument& document, QPrinter& printer, const QString& title);
 
 }  // namespace qel
