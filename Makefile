@@ -37,7 +37,8 @@ test-sanitize: build-sanitize
 # The measurements: QEL-1 reception latency, what QEL-1M polling costs the window, how soon a
 # returning device is served again, start-up and save with a huge settings file, what a
 # line costs the diagnostics list at 200 000 lines, filling in a report template with
-# 200 000 placeholders, and the report's cost with a 5 MB template.
+# 200 000 placeholders, the report's cost with a 5 MB template, and hostile report
+# templates: time, peak memory and the end after a termination signal.
 bench: build
 	$(BUILD)/bin/qel1_latency_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/qel1m_poll_benchmark
@@ -46,8 +47,11 @@ bench: build
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/diagnostics_list_benchmark
 	$(BUILD)/bin/replace_text_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/report_template_benchmark
+	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/report_hostile_template_benchmark
 
-demo: build
+# Only what the demo runs: the program (with its template and help text) and the simulator.
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target qel1-agent qel-sim
 	bash scripts/demo.sh $(BUILD)
 
 install: build

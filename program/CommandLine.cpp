@@ -1,6 +1,9 @@
 #include "CommandLine.h"
 
+#include <cstdio>
 #include <cstdlib>
+
+#include "Utf8.h"
 
 #ifndef QEL_VERSION
 #error "QEL_VERSION must give the program's version"
@@ -44,8 +47,37 @@ std::string HelpText() {
 
 std::string VersionText() { return "qel1-agent " QEL_VERSION "\n"; }
 
+std::string ShownArgument(const std::string& argument) {
+    std::string shown;
+    std::size_t pos = 0;
+    std::size_t characters = 0;
+    while (pos < argument.size()) {
+        if (characters == kShownArgumentCharacters) {
+            shown += "... (" + std::to_string(argument.size()) + " bytes)";
+            break;
+        }
+        const Utf8Char ch = DecodeUtf8At(argument, pos);
+        // C0 and C1 controls and DEL would reach the terminal as commands; bytes that are
+        // not UTF-8 could start one. Both are shown by their byte values.
+        const bool control = ch.codePoint < 0x20 || (ch.codePoint >= 0x7F && ch.codePoint < 0xA0);
+        if (!ch.valid || control) {
+            for (std::size_t i = 0; i < (ch.valid ? ch.length : 1); ++i) {
+                char hex[5];
+                std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(argument[pos + i]));
+                shown += hex;
+            }
+            pos += ch.valid ? ch.length : 1;
+        } else {
+            shown.append(argument, pos, ch.length);
+            pos += ch.length;
+        }
+        ++characters;
+    }
+    return shown;
+}
+
 std::string UsageText(const std::string& offending) {
-    return "qel1-agent: unknown argument '" + offending +
+    return "qel1-agent: unknown argument '" + ShownArgument(offending) +
            "'\nUsage: qel1-agent [--help | --version]\n";
 }
 

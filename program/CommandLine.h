@@ -21,7 +21,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 std::string HelpText();
 std::string VersionText();
-// The short usage for an argument that was not understood.
+// An argument as it may be shown on a terminal: control characters and bytes that are not
+// UTF-8 as \xNN, and cut after kShownArgumentCharacters characters with its length said.
+inline constexpr std::size_t kShownArgumentCharacters = 80;
+std::string ShownArgument(const std::string& argument);
+// The short usage for an argument that was not understood (shown as ShownArgument does).
 std::string UsageText(const std::string& offending);
 
 // Answers a command line that does not start the program: help and version on `out`

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "EndRequest.h"
+
 namespace qel {
 
 namespace {
@@ -20,6 +22,7 @@ bool g_installed[std::size(kSignals)];
 
 extern "C" void OnTerminationSignal(int signalNumber) {
     const int savedErrno = errno;
+    NoteEndRequested();  // long work on the event loop's thread stops at its next step
     const unsigned char byte = static_cast<unsigned char>(signalNumber);
     const ssize_t written = ::write(g_pipe[1], &byte, 1);
     static_cast<void>(written);  // a full pipe already holds a pending signal

@@ -13,6 +13,10 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "EndRequest.h"
+#include "ReportBudget.h"
+#include "ReportPrinter.h"
+
 // The resolution Qt's text layout takes lengths of formats in (Qt's own exported helper;
 // a layout on a printer scales them from it to the printer's resolution).
 Q_GUI_EXPORT int qt_defaultDpiY();
@@ -145,6 +149,7 @@ public:
 private:
     void RunBlocks() {
         for (std::size_t i = 0; i < source_.blocks.size(); ++i) {
+            StopIfEnding();
             const Block& block = source_.blocks[i];
             if (block.isTable) Rows(block.rows);
             else if (i + 1 == source_.blocks.size() && !block.paragraph.closed && !source_.keepLastLine) LastParagraph(block.paragraph);
@@ -215,7 +220,16 @@ private:
         }
     }
 
+    // A termination signal came: the building stops here, so that the program can end.
+    static void StopIfEnding() {
+        if (EndRequested()) throw ReportInterrupted(kReportInterrupted);
+    }
+
     void Picture(const qel::Picture& picture) {
+        // The budget counts a picture by the size its header gives; one whose header
+        // cannot be read is not shown, so that nothing is decoded beyond the budget.
+        const std::string_view bytes(picture.bytes);
+        if (!PictureHeaderSize(bytes, picture.type)) return;
         const QImage image = QImage::fromData(
             QByteArray::fromRawData(picture.bytes.data(), static_cast<qsizetype>(picture.bytes.size())),
             picture.type == Picture::Type::Png ? "PNG" : "JPEG");
@@ -322,6 +336,7 @@ private:
 
         QTextTable* table = cursor_.insertTable(static_cast<int>(rows.size()), columns, format);
         for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+            StopIfEnding();
             const TableRow& row = rows[static_cast<std::size_t>(r)];
             const int count = CellCount(row);
             // A row of fewer cells: its last cell (or, without cells, one empty cell) spans the rest.
@@ -405,20 +420,31 @@ void BuildTextDocument(const FormattedDocument& source, QTextDocument& target) {
     Builder(source, target).Run();
 }
 
-QPageLayout DocumentPageLayout(const FormattedDocument& source, const QPageLayout& current) {
+QPageLayout DocumentPageLayout(const FormattedDocument& source, const QPageLayout& current,
+                               std::vector<std::string>* notes) {
     const PageSetup& page = source.page;
     QPageLayout layout = current;
-    if (page.width > 0 && page.height > 0) {
-        const QSizeF points(page.width / 20.0, page.height / 20.0);
-        layout.setOrientation(QPageLayout::Portrait);
-        layout.setPageSize(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch),
-                           QMarginsF(0, 0, 0, 0));
-    }
     layout.setUnits(QPageLayout::Point);
+    const bool setsPaper = page.width > 0 || page.height > 0;
+    if (setsPaper && (page.width < kMinPaperTwips || page.height < kMinPaperTwips)) {
+        if (notes != nullptr) notes->emplace_back(kTemplatePaperTooSmall);
+    } else if (setsPaper) {
+        // A standard paper within a few points is offered by its name (A5 landscape, not
+        // a custom size of 595 x 420 points), so that the printer dialog shows it.
+        const QSizeF portrait(std::min(page.width, page.height) / 20.0, std::max(page.width, page.height) / 20.0);
+        layout.setOrientation(page.width > page.height ? QPageLayout::Landscape : QPageLayout::Portrait);
+        layout.setPageSize(QPageSize(portrait, QPageSize::Point, QString(), QPageSize::FuzzyMatch), QMarginsF(0, 0, 0, 0));
+    }
+    const QSizeF paper = layout.fullRectPoints().size();
     const QMarginsF margins(page.marginLeft / 20.0, page.marginTop / 20.0, page.marginRight / 20.0,
                             page.marginBottom / 20.0);
-    // Margins that do not leave room for text fall back to the printer's own.
-    if (!layout.setMargins(margins)) layout.setMargins(current.margins());
+    const qreal minText = kMinTextTwips / 20.0;
+    // Margins that leave too little room for text fall back to the printer's own.
+    if (paper.width() - margins.left() - margins.right() < minText ||
+        paper.height() - margins.top() - margins.bottom() < minText || !layout.setMargins(margins)) {
+        if (notes != nullptr) notes->emplace_back(kTemplateMarginsTooWide);
+        layout.setMargins(current.margins(QPageLayout::Point));
+    }
     return layout;
 }
 

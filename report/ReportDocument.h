@@ -1,6 +1,8 @@
 #pragma once
 #include <QPageLayout>
 #include <QStringList>
+#include <string>
+#include <vector>
 
 #include "FormattedText.h"
 
@@ -16,9 +18,22 @@ namespace qel {
 // the document prints at the sizes the file gives whatever the printer's resolution.
 void BuildTextDocument(const FormattedDocument& source, QTextDocument& target);
 
-// The page the document asks for: its paper size (when it sets one, else the paper of
-// `current`) and its margins.
-QPageLayout DocumentPageLayout(const FormattedDocument& source, const QPageLayout& current);
+// A page smaller than this cannot hold a report (5 cm either way, in twips), nor an area
+// inside the margins smaller than this (2.5 cm).
+inline constexpr int kMinPaperTwips = 2835;
+inline constexpr int kMinTextTwips = 1417;
+// Notes for the diagnostics list when the template's page cannot hold text.
+inline constexpr const char* kTemplatePaperTooSmall =
+    "Страница шаблона отчёта меньше 5 x 5 см: отчёт печатается на бумаге принтера";
+inline constexpr const char* kTemplateMarginsTooWide =
+    "Поля шаблона отчёта оставляют для текста меньше 2,5 x 2,5 см: отчёт печатается с полями принтера";
+
+// The page the document asks for: its paper size and orientation (when it sets them,
+// else those of `current`) and its margins. A paper below kMinPaperTwips keeps the paper
+// of `current`, margins that leave less than kMinTextTwips for text keep its margins;
+// each such case adds its note to `notes`.
+QPageLayout DocumentPageLayout(const FormattedDocument& source, const QPageLayout& current,
+                               std::vector<std::string>* notes = nullptr);
 
 // The text of a document that BuildTextDocument made, as lines: a paragraph and a forced
 // line break end a line, the cells of a table row are joined by TAB, pictures give no

@@ -10,6 +10,12 @@
 #include <memory>
 #include <string>
 
+#include <QTextFrame>
+#include <algorithm>
+#include <optional>
+
+#include "EndRequest.h"
+#include "ReportBudget.h"
 #include "ReportDocument.h"
 #include "RtfReader.h"
 
@@ -66,6 +72,50 @@ void ScaleIndents(QTextDocument& document, int dpi) {
     cursor.endEditBlock();
 }
 
+// A termination signal came: the report stops here, so that the program can end.
+void StopIfEnding() {
+    if (EndRequested()) throw ReportInterrupted(kReportInterrupted);
+}
+
+// Whether the layout's positions run down the page in order: past the height Qt's fixed
+// point holds they wrap around and come back from above.
+bool LaidOutInOrder(const QTextDocument& document) {
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    qreal last = 0;
+    QTextFrame* root = document.rootFrame();
+    for (auto it = root->begin(); !it.atEnd(); ++it) {
+        const qreal top = it.currentFrame() != nullptr ? layout->frameBoundingRect(it.currentFrame()).top()
+                                                       : layout->blockBoundingRect(it.currentBlock()).top();
+        if (top < last - 1) return false;
+        last = top;
+    }
+    return true;
+}
+
+// A copy of the document laid out over pages of `areaInches` at `dpi` (on the printer
+// itself at its own resolution, else on `device`); its page count.
+struct Layout {
+    std::unique_ptr<QTextDocument> document;
+    QImage device;
+    int pages = 0;
+};
+std::unique_ptr<Layout> LayOut(const QTextDocument& document, QPrinter& printer, int dpi, const QSizeF& areaInches) {
+    auto laid = std::make_unique<Layout>();
+    laid->document.reset(document.clone());
+    if (dpi == printer.resolution()) {
+        laid->document->documentLayout()->setPaintDevice(&printer);
+    } else {
+        laid->device = LayoutDevice(dpi);
+        laid->document->documentLayout()->setPaintDevice(&laid->device);
+    }
+    ScaleIndents(*laid->document, dpi);
+    StopIfEnding();
+    laid->document->setPageSize(areaInches * dpi);
+    laid->pages = laid->document->pageCount();
+    StopIfEnding();
+    return laid;
+}
+
 }  // namespace
 
 void PrintDocument(const QTextDocument& document, QPrinter& printer, const QString& title) {
@@ -75,36 +125,31 @@ void PrintDocument(const QTextDocument& document, QPrinter& printer, const QStri
     const QSizeF area = printer.pageLayout().paintRectPixels(printerDpi).size();
     const QSizeF areaInches = area / printerDpi;
 
-    // The resolution the text is laid out at: the printer's, unless the document is so long
-    // that its layout would overflow.
+    // Laid out once, at the printer's resolution. Only a document so long that its layout
+    // overflows there (thousands of pages) is measured and laid out again at a resolution
+    // that holds it.
     int dpi = printerDpi;
-    const qreal inches = HeightInInches(document, areaInches);
-    if (inches * dpi > kMaxLayoutHeight) {
-        dpi = static_cast<int>(kMaxLayoutHeight / inches);
+    std::unique_ptr<Layout> laid = LayOut(document, printer, dpi, areaInches);
+    if (laid->pages * areaInches.height() * dpi > kMaxLayoutHeight || !LaidOutInOrder(*laid->document)) {
+        laid.reset();
+        const qreal inches = HeightInInches(document, areaInches);
+        StopIfEnding();
+        dpi = static_cast<int>(std::min<qreal>(printerDpi, kMaxLayoutHeight / inches));
         if (dpi < kMinLayoutDpi)
             throw ReportPrintError(std::string(kReportPrintFailed) + ": " + std::to_string(qRound(inches / areaInches.height())) +
                                    " страниц");
+        laid = LayOut(document, printer, dpi, areaInches);
     }
 
     QPainter painter;
     if (!painter.begin(&printer)) throw ReportPrintError(kReportPrintFailed);
-
-    // Lay a copy of the document out page by page over the area inside the page's margins.
-    std::unique_ptr<QTextDocument> copy(document.clone());
-    QImage device;
-    if (dpi == printerDpi) {
-        copy->documentLayout()->setPaintDevice(&printer);
-    } else {
-        device = LayoutDevice(dpi);
-        copy->documentLayout()->setPaintDevice(&device);
-    }
-    ScaleIndents(*copy, dpi);
     const QSizeF page = areaInches * dpi;
-    copy->setPageSize(page);
     const qreal scale = qreal(printerDpi) / dpi;
-
-    const int pages = copy->pageCount();
-    for (int i = 0; i < pages; ++i) {
+    for (int i = 0; i < laid->pages; ++i) {
+        if (EndRequested()) {
+            printer.abort();  // the job is dropped, not sent half printed
+            throw ReportInterrupted(kReportInterrupted);
+        }
         if (i > 0 && !printer.newPage()) throw ReportPrintError(kReportPrintFailed);
         painter.save();
         painter.scale(scale, scale);
@@ -112,7 +157,7 @@ void PrintDocument(const QTextDocument& document, QPrinter& printer, const QStri
         // not drawn (clipped, but still written) on this page too.
         const QRectF view(0, i * page.height(), page.width(), page.height() - 1 / scale);
         painter.translate(0, -view.top());
-        copy->drawContents(&painter, view);
+        laid->document->drawContents(&painter, view);
         painter.restore();
     }
     if (!painter.end()) throw ReportPrintError(kReportPrintFailed);
@@ -122,9 +167,24 @@ void PrintReport(QTextDocument& surface, QPrinter& printer, const ReportValues& 
     RichTextDocument document;
     document.LoadFromFile(ReportTemplatePath());
     FillReport(document, values);
+    // The values filled in are short, but they count too.
+    if (const std::optional<std::string> breach = BudgetBreach(document.Formatted()))
+        throw ReportTemplateTooLarge(ReportTemplatePath() + ": " + kTemplateBeyondBudget + *breach);
+    StopIfEnding();
     BuildTextDocument(document.Formatted(), surface);
-    printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout()));
     PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+}
+
+std::vector<std::string> OfferReportPage(QPrinter& printer) {
+    std::vector<std::string> notes;
+    RichTextDocument document;
+    try {
+        document.LoadFromFile(ReportTemplatePath());
+    } catch (const RtfLoadError&) {
+        return notes;
+    }
+    printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout(), &notes));
+    return notes;
 }
 
 }  // namespace qel

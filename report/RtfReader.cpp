@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
+#include "ReportBudget.h"
 #include "RtfCodePages.h"
 #include "Utf8.h"
 
@@ -144,8 +146,9 @@ const std::unordered_map<std::string_view, WordInfo>& KnownWords() {
         {"footnote", {Word::Skip}}, {"annotation", {Word::Skip}}, {"atnid", {Word::Skip}},
         {"atnauthor", {Word::Skip}}, {"ftnsep", {Word::Skip}}, {"ftnsepc", {Word::Skip}},
         {"ftncn", {Word::Skip}}, {"aftnsep", {Word::Skip}}, {"aftnsepc", {Word::Skip}}, {"aftncn", {Word::Skip}},
-        {"listtable", {Word::Skip}}, {"listoverridetable", {Word::Skip}}, {"listtext", {Word::Skip}},
-        {"pntext", {Word::Skip}}, {"pn", {Word::Skip}}, {"fldinst", {Word::Skip}}, {"xe", {Word::Skip}},
+        // The marker a list paragraph shows ("1.", a bullet) is stored as its text in
+        // \listtext or \pntext; the list definitions themselves are not text.
+        {"listtable", {Word::Skip}}, {"listoverridetable", {Word::Skip}}, {"pn", {Word::Skip}}, {"fldinst", {Word::Skip}}, {"xe", {Word::Skip}},
         {"tc", {Word::Skip}}, {"tcn", {Word::Skip}}, {"txe", {Word::Skip}}, {"rxe", {Word::Skip}},
         {"revtbl", {Word::Skip}}, {"rsidtbl", {Word::Skip}}, {"filetbl", {Word::Skip}},
         {"template", {Word::Skip}}, {"objdata", {Word::Skip}}, {"objclass", {Word::Skip}},
@@ -159,6 +162,8 @@ struct FontInfo {
     unsigned charsetCodePage = 0;  // from \fcharset; 0: the document's code page
     unsigned codePage = 0;         // from \cpg, which wins over the character set
     int index = -1;                // its entry in the document's font list
+    bool symbolCharset = false;    // \fcharset2: the bytes are the font's own characters
+    std::optional<bool> symbolName;  // whether its name is a symbol font's, once asked
 };
 
 // What a group carries and its nested groups inherit.
@@ -195,7 +200,7 @@ int32_t ClampLength(int32_t value) { return std::clamp(value, -kMaxLength, kMaxL
 
 class Parser {
 public:
-    explicit Parser(std::string_view rtf) : in_(rtf) {}
+    Parser(std::string_view rtf, bool budgeted) : in_(rtf), budgeted_(budgeted) {}
 
     FormattedDocument Run() {
         while (pos_ < in_.size() && !ended_) {
@@ -266,6 +271,10 @@ private:
     // A byte of text in the current code page.
     void DecodedByte(uint8_t c) {
         if (State().skip && !State().fontTable) return;
+        if (c >= 0x20 && !State().fontTable && SymbolFont()) {
+            Emit(kSymbolFontPrivateUse + c);  // the font's own character, mapped in Emit
+            return;
+        }
         if (c < 0x80) {
             Emit(c);
             return;
@@ -312,6 +321,11 @@ private:
             highSurrogate_ = cp;  // joined with the low half that should follow
             return;
         }
+        // Word processors write the characters of Symbol and Wingdings in the private
+        // use area U+F020-U+F0FF (and as bytes of a symbol-charset font): their Unicode
+        // characters print, where the private ones would print as missing glyphs.
+        if (cp >= kSymbolFontPrivateUse + 0x20 && cp <= kSymbolFontPrivateUse + 0xFF)
+            cp = SymbolFontCharacter(static_cast<uint8_t>(cp - kSymbolFontPrivateUse), CurrentFontName());
         std::string ch;
         AppendUtf8(ch, cp);  // a lone low surrogate becomes U+FFFD there
         AppendText(ch);
@@ -342,8 +356,38 @@ private:
             Inline piece;
             piece.format = format;
             inlines.push_back(std::move(piece));
+            Counted([](BudgetCount& c) { c.Piece(); });
         }
         inlines.back().text += utf8;
+        Counted([](BudgetCount& c) { c.Characters(1); });
+    }
+
+    // Counts what the document gained, and stops reading at the first limit passed.
+    template <class Step>
+    void Counted(Step step) {
+        if (!budgeted_) return;
+        step(budget_);
+        if (const std::optional<std::string> breach = budget_.Breach())
+            throw ReportTemplateTooLarge(kTemplateBeyondBudget + *breach);
+    }
+
+    // The font of the text now, and whether it is a symbol font (character set 2, or a
+    // font named Symbol, Wingdings or Webdings), whose bytes stand for its own characters.
+    FontInfo* CurrentFont() {
+        const GroupState& st = State();
+        const auto it = fonts_.find(st.font >= 0 ? st.font : defaultFont_);
+        return it != fonts_.end() ? &it->second : nullptr;
+    }
+    std::string CurrentFontName() {
+        const FontInfo* font = CurrentFont();
+        return font != nullptr && font->index >= 0 ? doc_.fonts[static_cast<std::size_t>(font->index)].name : std::string();
+    }
+    bool SymbolFont() {
+        FontInfo* font = CurrentFont();
+        if (font == nullptr) return false;
+        if (font->symbolCharset) return true;
+        if (!font->symbolName) font->symbolName = IsSymbolFontName(CurrentFontName());  // asked for every byte
+        return *font->symbolName;
     }
 
     // --- Paragraphs, cells and rows ---------------------------------------------------
@@ -351,6 +395,7 @@ private:
     void LineBreak() {
         if (State().skip) return;
         FlushSurrogate();
+        Counted([](BudgetCount& c) { c.Piece(); });
         Inline piece;
         piece.kind = Inline::Kind::LineBreak;
         piece.format = CurrentCharFormat();
@@ -372,6 +417,7 @@ private:
     }
 
     Paragraph TakeParagraph() {
+        Counted([](BudgetCount& c) { c.Paragraph(); });
         Paragraph done = std::move(paragraph_);
         paragraph_ = Paragraph{};
         done.format = State().paragraph;
@@ -397,6 +443,10 @@ private:
         cell_.paragraphs.push_back(TakeParagraph());
         cell_.closed = true;
         row_.cells.push_back(std::move(cell_));
+        Counted([&](BudgetCount& c) {
+            c.Cell();
+            c.Row(row_.cells.size());
+        });
         cell_ = TableCell{};
         rowOpen_ = true;
     }
@@ -407,6 +457,10 @@ private:
         if (!paragraph_.inlines.empty() || !cell_.paragraphs.empty()) {
             cell_.paragraphs.push_back(TakeParagraph());
             row_.cells.push_back(std::move(cell_));
+            Counted([&](BudgetCount& c) {
+                c.Cell();
+                c.Row(row_.cells.size());
+            });
         }
         cell_ = TableCell{};
         paragraph_ = Paragraph{};
@@ -501,6 +555,10 @@ private:
         };
         Picture picture;
         picture.type = done.type == 1 ? Picture::Type::Png : Picture::Type::Jpeg;
+        Counted([&](BudgetCount& c) {
+            c.Picture(DecodedPictureBytes(done.bytes, picture.type));
+            c.Piece();
+        });
         picture.bytes = std::move(done.bytes);
         picture.width = shown(done.size[0], done.size[4], done.size[2]);
         picture.height = shown(done.size[1], done.size[5], done.size[3]);
@@ -655,7 +713,11 @@ private:
                 }
                 return;
             case Word::FontCharset:
-                if (st.fontTable && st.definedFont >= 0) DefinedFont(st.definedFont).charsetCodePage = CharsetCodePage(param);
+                if (st.fontTable && st.definedFont >= 0) {
+                    FontInfo& font = DefinedFont(st.definedFont);
+                    font.charsetCodePage = CharsetCodePage(param);
+                    font.symbolCharset = param == 2;
+                }
                 return;
             case Word::FontCodePage:
                 if (st.fontTable && st.definedFont >= 0 && param > 0)
@@ -805,6 +867,8 @@ private:
     }
 
     std::string_view in_;
+    const bool budgeted_;
+    BudgetCount budget_;
     std::size_t pos_ = 0;
     bool ended_ = false;
     std::vector<GroupState> stack_;
@@ -836,9 +900,9 @@ private:
 
 }  // namespace
 
-FormattedDocument ReadRtf(std::string_view rtf) {
+FormattedDocument ReadRtf(std::string_view rtf, bool budgeted) {
     if (rtf.substr(0, 5) != "{\\rtf") throw RtfLoadError("The content is not a rich-text document.");
-    FormattedDocument document = Parser(rtf).Run();
+    FormattedDocument document = Parser(rtf, budgeted).Run();
     SettleLastLine(document);
     return document;
 }

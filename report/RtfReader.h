@@ -14,11 +14,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A report template beyond one of the limits of ReportBudget; the message names the limit.
+class ReportTemplateTooLarge : public RtfLoadError {
+public:
+    using RtfLoadError::RtfLoadError;
+};
+
 // An RTF document with its formatting. Throws RtfLoadError unless the text begins with
 // "{\rtf". Any other malformed content is read as far as it makes sense, in time linear in
 // its length and with bounded nesting. What it cannot show (pictures other than PNG and
 // JPEG, fields' instructions, footnotes, headers...) is left out with the text around kept.
-FormattedDocument ReadRtf(std::string_view rtf);
+// List paragraphs keep the marker the writer stored ("1.", a bullet); the characters of
+// symbol fonts become their Unicode characters. `budgeted`: reading stops with
+// ReportTemplateTooLarge as soon as the document passes a limit of ReportBudget.
+FormattedDocument ReadRtf(std::string_view rtf, bool budgeted = false);
 
 // The plain text of an RTF document as its paragraphs (UTF-8, no line ends): the plain
 // lines of ReadRtf.
@@ -28,11 +37,14 @@ std::vector<std::string> RtfToLines(std::string_view rtf);
 // out and put back as plain text, or its text replaced in place keeping the formatting.
 class RichTextDocument {
 public:
-    // Replaces the content with the text of the file. Throws RtfLoadError
+    // Replaces the content with the text of the file, within the limits of ReportBudget.
+    // A file without the rich-text header is plain text in code page 1251 (an empty file
+    // an empty document), as a rich-text view loads it. Throws RtfLoadError
     // "Cannot open file "<path>". <reason>" when the file cannot be opened or read, and
-    // when its content is not rich text; the document is then left as it was.
+    // ReportTemplateTooLarge "<path>: Шаблон отчёта превышает предел: <limit>" when it is
+    // beyond a limit; the document is then left as it was.
     void LoadFromFile(const std::string& path);
-    // The same from RTF content in memory.
+    // The same from content in memory (rich text, else plain text in code page 1251).
     void LoadFromRtf(std::string_view rtf);
 
     // Each line followed by CR LF.

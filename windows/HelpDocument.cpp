@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QString>
 
+#include "Dialogs.h"
+#include "HelpWindow.h"
+#include "PosixFile.h"
 #include "ProgramFolders.h"
 
 namespace qel {
@@ -20,6 +23,25 @@ std::string OpenHelpDocument(const std::string& path, const UrlOpener& open) {
 
 std::string OpenHelpDocument(const std::string& path) {
     return OpenHelpDocument(path, [](const QUrl& url) { return QDesktopServices::openUrl(url); });
+}
+
+std::string ShowHelpDocument(QWidget* owner, const std::string& path, const UrlOpener& open) {
+    bool viewerFailed = false;
+    const std::string problem = OpenHelpDocument(path, [&](const QUrl& url) {
+        viewerFailed = !open(url);
+        return !viewerFailed;
+    });
+    if (!viewerFailed) return problem;
+    PosixFile file;
+    std::string text;
+    if (!file.OpenForReading(path) || !file.ReadAll(text)) return problem;
+    THelpWindow window(owner, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    AppDialogs().RunModal(window);
+    return {};
+}
+
+std::string ShowHelpDocument(QWidget* owner, const std::string& path) {
+    return ShowHelpDocument(owner, path, [](const QUrl& url) { return QDesktopServices::openUrl(url); });
 }
 
 }  // namespace qel

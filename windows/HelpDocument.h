@@ -1,6 +1,8 @@
 #pragma once
 #include <QUrl>
 
+class QWidget;
+
 #include <functional>
 #include <string>
 
@@ -17,5 +19,11 @@ std::string HelpDocumentPath();
 using UrlOpener = std::function<bool(const QUrl&)>;
 std::string OpenHelpDocument(const std::string& path, const UrlOpener& open);
 std::string OpenHelpDocument(const std::string& path);
+
+// Shows the documentation: with the desktop's program (`open`), or where none opens it,
+// in a read-only window of the program's own (THelpWindow, run through the dialogs).
+// Returns the line for the diagnostics list when neither could show it, else "".
+std::string ShowHelpDocument(QWidget* owner, const std::string& path, const UrlOpener& open);
+std::string ShowHelpDocument(QWidget* owner, const std::string& path);
 
 }  // namespace qel

@@ -243,9 +243,10 @@ void TComSetup::N7Click() {
 void TComSetup::N9Click() { ShowMainWindow(); }
 
 // The users' documentation in its UTF-8 copy, opened with the program the desktop
-// associates with text files; when that cannot be done, the list says so.
+// associates with text files, else in a window of the program's own; when neither can
+// show it, the list says so.
 void TComSetup::N3Click() {
-    const std::string problem = OpenHelpDocument(HelpDocumentPath());
+    const std::string problem = ShowHelpDocument(this, HelpDocumentPath());
     if (!problem.empty()) state_.Log.Note(problem);
 }
 

@@ -5,6 +5,8 @@
 #include <QLineEdit>
 #include <QSerialPortInfo>
 #include <QTreeWidgetItem>
+#include <filesystem>
+#include <system_error>
 
 #include "Dialogs.h"
 #include "PortPaths.h"
@@ -81,6 +83,9 @@ void TPortsDialog::FillDeviceList() {
         auto* item = new QTreeWidgetItem(ui_->DeviceList, QStringList{Q(device.path), Q(device.manufacturer),
                                                                      Q(device.description), Q(device.serialNumber)});
         item->setToolTip(0, Q(device.path) + (device.stable ? Q("\n→ " + device.device) : QString()));
+        // The whole name of each column, which a narrow column shortens.
+        for (int column = 1; column < item->columnCount(); ++column)
+            if (!item->text(column).isEmpty()) item->setToolTip(column, item->text(column));
     }
     // Long by-id names are shortened in the middle, so the adapter's details stay in view.
     ui_->DeviceList->setTextElideMode(Qt::ElideMiddle);
@@ -117,7 +122,31 @@ bool TPortsDialog::SaveBindings() {
     return true;
 }
 
+std::optional<std::pair<int, int>> TPortsDialog::SharedDevice() {
+    const auto same = [](const std::string& a, const std::string& b) {
+        if (a == b) return true;
+        std::error_code error;
+        return std::filesystem::equivalent(a, b, error) && !error;  // a stable name and its node
+    };
+    for (int first = 1; first <= kPortCount; ++first) {
+        const std::string a = PortBox(first).currentText().trimmed().toStdString();
+        if (a.empty()) continue;
+        for (int second = first + 1; second <= kPortCount; ++second) {
+            const std::string b = PortBox(second).currentText().trimmed().toStdString();
+            if (!b.empty() && same(a, b)) return std::make_pair(first, second);
+        }
+    }
+    return std::nullopt;
+}
+
 void TPortsDialog::accept() {
+    // One device opens on one port only: binding it to two is most likely a slip.
+    if (const auto shared = SharedDevice()) {
+        const QString text = Q(kSharedDeviceWarning)
+                                 .arg(Q(PortKey(shared->first)), Q(PortKey(shared->second)),
+                                      PortBox(shared->first).currentText().trimmed());
+        if (!AppDialogs().ConfirmOkCancel(this, windowTitle(), text)) return;
+    }
     if (!SaveBindings()) {
         AppDialogs().Error(this, QString::fromUtf8("Не удалось записать порты в файл настроек ") + Q(settingsFile_));
         return;

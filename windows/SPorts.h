@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "SerialDeviceList.h"
@@ -31,6 +32,10 @@ void SetSerialDeviceSourceOverride(std::optional<SerialDeviceSource> source);
 // COM1 to COM8 to one of them or to a typed path, in the section [Ports] of the settings
 // file. An empty box means the default device, /dev/ttyS{n-1}. OK writes the bindings
 // that changed; a refused write is told in an error box and the dialog stays open.
+// Asked before one device is bound to two ports: %1, %2 the ports, %3 the device.
+inline constexpr const char* kSharedDeviceWarning =
+    "Порты %1 и %2 назначены одному устройству %3. Открыть его сможет только один из них. Сохранить так?";
+
 class TPortsDialog : public QDialog {
     Q_OBJECT
 
@@ -45,6 +50,9 @@ public:
 
     // Writes the changed bindings; false when the file refused a write.
     bool SaveBindings();
+    // The first two ports (numbers) whose boxes name one device, by the same path or by
+    // two paths of one node; none when each device has one port.
+    std::optional<std::pair<int, int>> SharedDevice();
 
     void accept() override;
 

@@ -87,6 +87,9 @@ void TQEL1M_Control::RunAction(Action&& action) {
     HandlerScope scope(*this);
     try {
         action();
+    } catch (const ReportInterrupted&) {
+        // The program is ending: no box that would hold it; the event loop ends it next.
+        state_.Log.Note(kReportInterrupted);
     } catch (const std::exception& e) {
         AppDialogs().Error(this, Q(e.what()));
     }
@@ -174,8 +177,12 @@ std::string TQEL1M_Control::StatusText() const { return ui_->StatusBar->currentM
 void TQEL1M_Control::SetStatus(const std::string& text) { ui_->StatusBar->showMessage(Q(text)); }
 
 QPrinter& TQEL1M_Control::Printer() {
-    // One printer per window, so the choices made in the printer dialog hold for its next report.
-    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    // One printer per window, so the choices made in the printer dialog hold for its next
+    // report; its first dialog offers the template's page.
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        for (const std::string& note : OfferReportPage(*printer_)) state_.Log.Note(note);
+    }
     return *printer_;
 }
 

@@ -94,6 +94,21 @@ TEST_F(ProgramCommandLine, ArgumentsNotUnderstoodGiveTheUsageAndStatus2) {
     }
 }
 
+// An argument with escape sequences, and one of 131 000 characters: echoed with its
+// controls escaped and cut, so that nothing reaches the terminal as a command.
+TEST_F(ProgramCommandLine, AHostileArgumentIsEchoedEscapedAndCut) {
+    const std::string hostile = "\x1b]0;owned\x07\x1b[2J" + std::string(131000, 'a');
+    const ProgramResult r = Run({hostile}, Terminal());
+    ASSERT_TRUE(r.ended);
+    EXPECT_EQ(r.exitStatus, 2);
+    EXPECT_EQ(r.err.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.err.find('\x07'), std::string::npos);
+    EXPECT_LT(r.err.size(), 300u);
+    EXPECT_NE(r.err.find("unknown argument '\\x1B]0;owned\\x07\\x1B[2Jaaaa"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("... (" + std::to_string(hostile.size()) + " bytes)'"), std::string::npos) << r.err;
+    ExpectNoTrace();
+}
+
 TEST_F(ProgramCommandLine, WithoutADisplayItSaysSoInOneLineAndExits1) {
     const ProgramResult r = Run({}, Terminal());
     ASSERT_TRUE(r.ended);

@@ -127,7 +127,7 @@ TEST_F(UnpackedDeb, DependenciesAreComputedFromTheBinary) {
     const CommandResult depends = RunCommand("dpkg-deb -f " + Quoted(deb) + " Depends");
     ASSERT_EQ(depends.status, 0) << depends.output;
     for (const char* library : {"libc6", "libstdc++6", "libqt6core6", "libqt6widgets6", "libqt6printsupport6",
-                                "libqt6serialport6"})
+                                "libqt6serialport6", "qt6-translations-l10n"})
         EXPECT_NE(depends.output.find(library), std::string::npos) << library << " in " << depends.output;
     const CommandResult fields = RunCommand("dpkg-deb -f " + Quoted(deb) + " Package Version Architecture");
     EXPECT_NE(fields.output.find("Package: qel1-agent"), std::string::npos) << fields.output;
@@ -305,6 +305,8 @@ TEST(Rpm, ListsTheSamePlacesAndComputedRequirements) {
     const CommandResult requires_ = RunCommand("rpm -qp --requires " + Quoted(rpm));
     EXPECT_NE(requires_.output.find("libQt6SerialPort.so.6"), std::string::npos) << requires_.output;
     EXPECT_NE(requires_.output.find("libQt6Widgets.so.6"), std::string::npos) << requires_.output;
+    // Qt's own translations, under either name the RPM distributions give them.
+    EXPECT_NE(requires_.output.find("(qt6-qttranslations or qt6-translations)"), std::string::npos) << requires_.output;
     const CommandResult config = RunCommand("rpm -qcp " + Quoted(rpm));
     EXPECT_EQ(config.output, "/etc/xdg/autostart/qel1-agent.desktop\n");
 }

@@ -64,6 +64,34 @@ TEST(CommandLine, AnswersGoToTheirStreamWithTheirExitStatus) {
     }
 }
 
+// An unknown argument is echoed with control characters escaped and cut to a length a
+// terminal line holds: escape sequences never reach the terminal.
+TEST(CommandLine, AnUnknownArgumentIsShownEscapedAndCut) {
+    const struct {
+        std::string argument, shown;
+    } cases[] = {
+        {"--bogus", "--bogus"},
+        {"--доза", "--доза"},
+        {"\x1b[2J\x1b]0;title\x07", "\\x1B[2J\\x1B]0;title\\x07"},
+        {"a\tb\nc\x7f", "a\\x09b\\x0Ac\\x7F"},
+        {"\xc2\x9b" "31m", "\\xC2\\x9B31m"},  // the one-character CSI of C1
+        {"bad\xff\xfe", "bad\\xFF\\xFE"},
+        {std::string(80, 'x'), std::string(80, 'x')},
+        {std::string(131000, 'x'), std::string(80, 'x') + "... (131000 bytes)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_EQ(ShownArgument(c.argument), c.shown);
+    }
+    std::ostringstream out, err;
+    const std::string hostile = "\x1b[31m" + std::string(131000, 'y');
+    const char* argv[] = {"qel1-agent", hostile.c_str()};
+    EXPECT_EQ(AnswerCommandLine(2, argv, out, err), 2);
+    EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
+    EXPECT_LT(err.str().size(), 200u);
+    EXPECT_NE(err.str().find("unknown argument '\\x1B[31m"), std::string::npos) << err.str();
+}
+
 TEST(CommandLine, ADisplayIsNamedByQtsPlatformAnXDisplayOrAWaylandOne) {
     struct Case {
         const char* platform;

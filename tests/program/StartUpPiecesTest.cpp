@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "Application.h"
+#include "EndRequest.h"
 #include "GuiTestSupport.h"
 #include "QtTickSource.h"
 #include "SingleInstance.h"
@@ -175,6 +176,22 @@ TEST(TerminationSignals, ArriveOnTheEventLoopAndLeaveTheOldHandlersBehind) {
     struct sigaction after {};
     ::sigaction(SIGHUP, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
+}
+
+// A termination signal is also noted at once, inside the handler, so that a report being
+// built or printed on the event loop's thread stops at its next step.
+TEST(TerminationSignals, AreNotedAtOnceForLongWork) {
+    ClearEndRequest();
+    {
+        TerminationSignals termination;
+        EXPECT_FALSE(EndRequested());
+        ::raise(SIGTERM);
+        EXPECT_TRUE(EndRequested());  // before the event loop has run
+        ClearEndRequest();
+        termination.Listen();
+        RunEventsFor(50);
+    }
+    EXPECT_FALSE(EndRequested());
 }
 
 TEST(TerminationSignals, KeepIgnoringWhatTheProgramWasStartedIgnoring) {

@@ -5,6 +5,8 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTextDocument>
@@ -13,8 +15,11 @@
 #include <map>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "Cp1251.h"
+#include "EndRequest.h"
 #include "Qel1mWindowRig.h"
 #include "ReportDocument.h"
 #include "ReportPrinter.h"
@@ -116,6 +121,7 @@ std::string PrintToPdf(const RichTextDocument& document, const std::string& pdf)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf));
+    // The page the printer dialog offers (the template's), taken as it is.
     printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout()));
     PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
     // The physical layout keeps the cells of a row and the columns set by tabs on one line.
@@ -348,6 +354,123 @@ TEST(ReportPrint, ShippedTemplateIsFormatted) {
     const std::vector<std::string> fonts = PdfFonts(pdf);
     EXPECT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const std::string& f) { return f.find("Bold") != std::string::npos; }));
     EXPECT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const std::string& f) { return f.find("Bold") == std::string::npos; }));
+}
+
+// A template without the rich-text header prints as plain text in code page 1251, its
+// placeholders filled in; an empty one prints one empty page.
+TEST(ReportPrint, TemplatesThatAreNotRichTextPrintAsPlainText) {
+    test::TempFolder dir;
+    const std::string plain = dir / "report.rtf";
+    test::WriteBytes(plain, Utf8ToCp1251("Протокол\r\nДоза: $<dose>\r\n{\\b Устройство} $<name>\r\n"));
+    const std::string pdf = dir / "plain.pdf";
+    const QString printed = QString::fromStdString(PrintToPdf(FilledFormatted(plain), pdf));
+    EXPECT_EQ(Printable(printed).toStdString(), Printable(std::vector<std::string>{
+                                                    "Протокол", "Доза: 12,5", "{\\b Устройство} Кабинет №2 12,5 $<name>"})
+                                                    .toStdString())
+        << printed.toStdString();
+    EXPECT_EQ(PdfPages(pdf), 1);
+
+    test::WriteBytes(plain, "");
+    const std::string empty = dir / "empty.pdf";
+    EXPECT_EQ(Printable(QString::fromStdString(PrintToPdf(FilledFormatted(plain), empty))), QString());
+    EXPECT_EQ(PdfPages(empty), 1);
+}
+
+// List numbers and bullets print as the writer stored them; symbol-font bullets print as
+// the bullet, not as a missing glyph.
+TEST(ReportPrint, ListMarkersAndSymbolBulletsPrint) {
+    test::TempFolder dir;
+    const std::string pdf = dir / "lists.pdf";
+    const QString printed = QString::fromStdString(PrintToPdf(FilledFormatted(kCorpus + "/lists.rtf"), pdf));
+    for (const char* expected : {"1.", "first", "2.", "second", "• third", "• fourth", "3)", "fifth", "Symbol •", "±"})
+        EXPECT_TRUE(printed.normalized(QString::NormalizationForm_KC).simplified().contains(QString::fromUtf8(expected))) << expected << " in:\n" << printed.toStdString();
+    EXPECT_FALSE(printed.contains(QChar(0xF0B7)));
+}
+
+struct PageCase {
+    const char* page;      // the template's page words
+    const char* note;      // the note it gives, or nullptr
+    QSizeF printed;        // the paper that prints, in points
+};
+
+// A template page or margins that cannot hold text give way to the printer's page and
+// margins (here A4 with 10 mm), with a note; a sound one is offered as it is.
+TEST(ReportPrint, APageThatCannotHoldTextGivesWayToThePrinters) {
+    test::TempFolder dir;
+    const PageCase cases[] = {
+        {"\\paperw11906\\paperh30", kTemplatePaperTooSmall, {595.3, 841.9}},
+        {"\\paperw30\\paperh30\\margl10\\margr10", kTemplatePaperTooSmall, {595.3, 841.9}},
+        {"\\paperw8391\\paperh11906\\margl4000\\margr4000", kTemplateMarginsTooWide, {419.5, 595.3}},
+        {"\\paperw11906\\paperh16838\\margt9000\\margb7000", kTemplateMarginsTooWide, {595.3, 841.9}},
+        {"\\paperw8391\\paperh11906\\margl1134\\margr1134", nullptr, {419.5, 595.3}},
+        {"\\paperw11906\\paperh8391", nullptr, {595.3, 419.5}},
+    };
+    for (const PageCase& c : cases) {
+        SCOPED_TRACE(c.page);
+        RichTextDocument document;
+        document.LoadFromRtf(std::string("{\\rtf1\\ansi") + c.page + " Page text\\par}");
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
+                                          QPageLayout::Millimeter));
+        std::vector<std::string> notes;
+        printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout(), &notes));
+        EXPECT_EQ(notes, c.note != nullptr ? std::vector<std::string>{c.note} : std::vector<std::string>{});
+        const std::string pdf = dir / "page.pdf";
+        QTextDocument surface;
+        BuildTextDocument(document.Formatted(), surface);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(pdf));
+        PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+        const QSizeF size = PdfPageSize(pdf);
+        EXPECT_NEAR(size.width(), c.printed.width(), 1.0);
+        EXPECT_NEAR(size.height(), c.printed.height(), 1.0);
+        EXPECT_NE(test::PdfText(pdf).find("Page text"), std::string::npos);
+        EXPECT_EQ(PdfPages(pdf), 1);
+        if (c.note == kTemplateMarginsTooWide) {
+            EXPECT_NEAR(FirstPageTextBox(pdf).left(), 28.35, 3.0);
+        }
+    }
+}
+
+// A termination signal while pages print: the job stops at the next page, well within a
+// second, and is dropped.
+TEST(ReportPrint, AnEndRequestStopsPrintingAtTheNextPage) {
+    std::string rtf = "{\\rtf1\\ansi ";
+    for (int i = 1; i <= 20000; ++i) rtf += "line " + std::to_string(i) + "\\par\n";
+    QTextDocument surface;
+    BuildTextDocument(ReadRtf(rtf + "}"), surface);  // longer than a template may be: many pages
+    test::TempFolder dir;
+    using Clock = std::chrono::steady_clock;
+    ClearEndRequest();
+    // How long the whole print takes here; the request then comes halfway, among the pages.
+    const auto print = [&](const std::string& name) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(dir / name));
+        PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+    };
+    const auto started = Clock::now();
+    print("whole.pdf");
+    const auto whole = Clock::now() - started;
+
+    Clock::time_point requestedAt;
+    std::thread signaller([&] {
+        std::this_thread::sleep_for(whole / 2);
+        requestedAt = Clock::now();
+        NoteEndRequested();
+    });
+    bool interrupted = false;
+    try {
+        print("stopped.pdf");
+    } catch (const ReportInterrupted&) {
+        interrupted = true;
+    }
+    const auto ended = Clock::now();
+    signaller.join();
+    ClearEndRequest();
+    ASSERT_TRUE(interrupted) << "printed whole; a whole print took "
+                             << std::chrono::duration<double>(whole).count() << " s";
+    EXPECT_LT(ended - requestedAt, std::chrono::seconds(1));
 }
 
 }  // namespace

@@ -89,9 +89,11 @@ TEST_F(PortsDialog, OkWritesTheBindingsThatChangedAndNothingElse) {
     dialog.PortBox(3).setEditText(QString());                      // back to the default
     dialog.PortBox(4).setEditText(Q("  /dev/ttyUSB9 "));           // typed
     dialog.PortBox(5).setEditText(Q("/dev/тест"));                 // Cyrillic goes in as code page 1251
+    dialogs.confirmAnswers = {true};  // COM1 and COM2 now share the adapter: saved as asked
     dialog.accept();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(dialogs.Count("confirm"), 1);
+    EXPECT_EQ(dialogs.calls.size(), 1u);
 
     EXPECT_EQ(ReadBytes(IniPath()), Utf8ToCp1251("[QEL1_Agent]\r\nName1=Кабинет\r\n[Ports]\r\nCOM1=" + ftdi +
                                                  "\r\nCOM3=\r\nCOM2=" + ftdi +
@@ -129,6 +131,53 @@ TEST_F(PortsDialog, ARefusedWriteIsToldAndTheDialogStaysOpen) {
     EXPECT_EQ(dialogs.calls[0].text, Q("Не удалось записать порты в файл настроек " + missing));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(fs::exists(missing));
+}
+
+// The adapter's details show whole in their hints, however narrow the columns.
+TEST_F(PortsDialog, EveryColumnHintsTheWholeName) {
+    present[2].description = "FT232R USB UART with a description longer than any column shows";
+    TPortsDialog dialog(nullptr, IniPath());
+    auto* list = dialog.findChild<QTreeWidget*>("DeviceList");
+    ASSERT_NE(list, nullptr);
+    QTreeWidgetItem* item = list->topLevelItem(0);
+    EXPECT_EQ(item->toolTip(1), Q("FTDI"));
+    EXPECT_EQ(item->toolTip(2), Q("FT232R USB UART with a description longer than any column shows"));
+    EXPECT_EQ(item->toolTip(3), Q("A9X1"));
+}
+
+// One device bound to two ports (by one path, or by its stable name and its node) is
+// asked about first: Cancel keeps the dialog open and writes nothing, OK saves.
+TEST_F(PortsDialog, BindingOneDeviceToTwoPortsIsAskedAboutFirst) {
+    const struct {
+        std::string first, second;
+    } cases[] = {{dev + "/ttyUSB0", dev + "/ttyUSB0"}, {ftdi, dev + "/ttyUSB1"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.second);
+        fs::remove(IniPath());
+        dialogs.calls.clear();
+        TPortsDialog dialog(nullptr, IniPath());
+        dialog.show();
+        dialog.PortBox(1).setEditText(Q(c.first));
+        dialog.PortBox(3).setEditText(Q(c.second));
+        dialogs.confirmAnswers = {false};
+        dialog.accept();
+        ASSERT_EQ(dialogs.calls.size(), 1u);
+        EXPECT_EQ(dialogs.calls[0].text, Q("Порты COM1 и COM3 назначены одному устройству " + c.first +
+                                           ". Открыть его сможет только один из них. Сохранить так?"));
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_FALSE(fs::exists(IniPath()));
+        dialogs.confirmAnswers = {true};
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(PortDevicePath(IniPath(), 3), c.second);
+    }
+    // Different devices are saved without a question.
+    dialogs.calls.clear();
+    TPortsDialog dialog(nullptr, IniPath());
+    dialog.PortBox(3).setEditText(Q(dev + "/ttyACM0"));
+    dialog.accept();
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
 TEST_F(PortsDialog, TheFileMenuOpensItAndTheComBoxHintsShowTheBoundDevices) {

@@ -5,22 +5,30 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QStringList>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "Cp1251.h"
 #include "DiBusModTransport.h"
+#include "EndRequest.h"
 #include "FixedLayoutFont.h"
 #include "Qel1mRecord.h"
 #include "Qel1mWindowRig.h"
 #include "RecordLine.h"
 #include "RecordingSink.h"
+#include "ReportBudget.h"
+#include "ReportDocument.h"
+#include "ReportPrinter.h"
 #include "RussianFixedTime.h"
 
 namespace qel {
@@ -366,6 +374,111 @@ TEST_F(Qel1mWindowTest, ReceiveAndPrintFillsTheReportThenZeroes) {
         EXPECT_NE(text.find(expected), std::string::npos) << expected << " in:\n" << text;
     EXPECT_EQ(text.find("12,3"), std::string::npos) << text;
     EXPECT_NE(test::PdfInfo(pdf).find("Исследование"), std::string::npos);
+}
+
+// Page size in points from pdfinfo ("Page size:      595.276 x 841.89 pts (A4)").
+QSizeF PdfPageSize(const std::string& pdf) {
+    const QString info = QString::fromStdString(test::PdfInfo(pdf));
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(info);
+    return m.hasMatch() ? QSizeF(m.captured(1).toDouble(), m.captured(2).toDouble()) : QSizeF();
+}
+
+// The printer dialog first offers the template's page (here A4 landscape); what the user
+// picks there prints, and the next dialog starts from it.
+TEST_F(Qel1mWindowTest, TheDialogOffersTheTemplatesPageAndTheUsersChoicePrints) {
+    test::WriteBytes(rig.dir / "report.rtf",
+                     "{\\rtf1\\ansi\\paperw16838\\paperh11906\\margl1134\\margr1134\\margt1134\\margb1134 Dose: $<dose>\\par}");
+    const std::string pdf = rig.dir / "report.pdf";
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    std::vector<QPageLayout> offered;
+    const auto pick = [&](QPageSize::PageSizeId size, QPageLayout::Orientation orientation) {
+        return [&, size, orientation](QPrinter& printer) {
+            offered.push_back(printer.pageLayout());
+            printer.setPageSize(QPageSize(size));
+            printer.setPageOrientation(orientation);
+            return test::PrintToPdf(pdf)(printer);
+        };
+    };
+    dialogs.onSelectPrinter = pick(QPageSize::A5, QPageLayout::Landscape);
+    Click(w, "BtnPrint");
+    ASSERT_EQ(offered.size(), 1u);
+    EXPECT_EQ(offered[0].pageSize().id(), QPageSize::A4);
+    EXPECT_EQ(offered[0].orientation(), QPageLayout::Landscape);
+    EXPECT_NEAR(offered[0].margins(QPageLayout::Millimeter).left(), 20.0, 0.2);
+    EXPECT_TRUE(dialogs.Of("error").empty());
+    QSizeF size = PdfPageSize(pdf);
+    EXPECT_NEAR(size.width(), 595.3, 1.0);
+    EXPECT_NEAR(size.height(), 419.5, 1.0);
+    EXPECT_NE(test::PdfText(pdf).find("Dose: 1,23"), std::string::npos);
+
+    dialogs.onSelectPrinter = pick(QPageSize::A5, QPageLayout::Portrait);
+    Click(w, "BtnPrint");
+    ASSERT_EQ(offered.size(), 2u);
+    EXPECT_EQ(offered[1].pageSize().id(), QPageSize::A5);
+    EXPECT_EQ(offered[1].orientation(), QPageLayout::Landscape);
+    size = PdfPageSize(pdf);
+    EXPECT_NEAR(size.width(), 419.5, 1.0);
+    EXPECT_NEAR(size.height(), 595.3, 1.0);
+    EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 2u);
+}
+
+// A template page that cannot hold text is not offered: the printer's page prints, and
+// the list says why.
+TEST_F(Qel1mWindowTest, ATemplatePageTooSmallGivesWayToThePrintersWithANote) {
+    test::WriteBytes(rig.dir / "report.rtf", "{\\rtf1\\ansi\\paperw11906\\paperh30 Dose: $<dose>\\par}");
+    const std::string pdf = rig.dir / "report.pdf";
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    dialogs.onSelectPrinter = test::PrintToPdf(pdf);
+    Click(w, "BtnPrint");
+    EXPECT_TRUE(dialogs.Of("error").empty());
+    EXPECT_NE(std::find(sink.lines.begin(), sink.lines.end(), kTemplatePaperTooSmall), sink.lines.end());
+    const QSizeF size = PdfPageSize(pdf);
+    EXPECT_GT(size.width(), 500);
+    EXPECT_GT(size.height(), 500);
+    EXPECT_NE(test::PdfText(pdf).find("Dose: 1,23"), std::string::npos);
+}
+
+// A template beyond a budget is refused before anything is printed or zeroed, naming
+// the limit; the record stays filed.
+TEST_F(Qel1mWindowTest, ATemplateBeyondItsBudgetIsRefusedBeforePrintingOrZeroing) {
+    std::string rtf = "{\\rtf1\\ansi\\trowd\\cellx500\\intbl ";
+    for (int i = 0; i < 30000; ++i) rtf += "x\\cell ";
+    test::WriteBytes(rig.dir / "report.rtf", rtf + "\\row}");
+    const std::string pdf = rig.dir / "report.pdf";
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    dialogs.onSelectPrinter = test::PrintToPdf(pdf);
+    Click(w, "BtnPrint");
+    const auto errors = dialogs.Of("error");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].text.endsWith(QString::fromStdString(kTemplateBeyondBudget + CellsPerRowLimitText())))
+        << errors[0].text.toStdString();
+    EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,230"}));
+    EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+}
+
+// A termination signal during the report: the report stops with a list line, no box that
+// would hold the ending program, nothing printed, nothing zeroed.
+TEST_F(Qel1mWindowTest, AnEndRequestStopsTheReportWithoutABox) {
+    std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
+    const std::string pdf = rig.dir / "report.pdf";
+    TQEL1M_Control& w = host.Open(1);
+    Poll(1, 0x007B);
+    dialogs.onSelectPrinter = [&](QPrinter& printer) {
+        NoteEndRequested();  // as the signal handler does, while the dialog is open
+        return test::PrintToPdf(pdf)(printer);
+    };
+    Click(w, "BtnPrint");
+    ClearEndRequest();
+    EXPECT_TRUE(dialogs.Of("error").empty());
+    EXPECT_NE(std::find(sink.lines.begin(), sink.lines.end(), kReportInterrupted), sink.lines.end());
+    EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
+    EXPECT_FALSE(std::filesystem::exists(pdf));
+    EXPECT_FALSE(state.PrintRequested);
 }
 
 TEST_F(Qel1mWindowTest, CancelledPrinterDialogFilesTheRecordAndDoesNotZero) {

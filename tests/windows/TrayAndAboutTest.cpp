@@ -242,6 +242,40 @@ TEST(HelpDocument, SaysWhyItCouldNotBeOpened) {
               "Файл справки не найден: " + other / "Readme.utf8.txt");
 }
 
+// Where no program opens the help text, the program shows it in a read-only window of its
+// own; the list gets a line only when the text cannot be read at all.
+TEST(HelpDocument, WithoutAViewerItShowsInAWindowOfItsOwn) {
+    TempFolder dir;
+    const std::string path = dir / "Readme.utf8.txt";
+    WriteBytes(path, "Что делает программа\nВторая строка\n");
+    ScriptedDialogs dialogs;
+    QString shown;
+    bool readOnly = false;
+    dialogs.inModal = [&](QDialog& window) {
+        if (auto* text = window.findChild<QPlainTextEdit*>("HelpText")) {
+            shown = text->toPlainText();
+            readOnly = text->isReadOnly();
+        }
+    };
+    int asked = 0;
+    const auto noViewer = [&](const QUrl&) {
+        ++asked;
+        return false;
+    };
+    EXPECT_EQ(ShowHelpDocument(nullptr, path, noViewer), "");
+    EXPECT_EQ(asked, 1);
+    ASSERT_EQ(dialogs.Count("window"), 1);
+    EXPECT_EQ(dialogs.calls[0].caption, Q("Справка"));
+    EXPECT_EQ(shown, Q("Что делает программа\nВторая строка\n"));
+    EXPECT_TRUE(readOnly);
+    // A viewer that opens it: no window.
+    EXPECT_EQ(ShowHelpDocument(nullptr, path, [](const QUrl&) { return true; }), "");
+    EXPECT_EQ(dialogs.Count("window"), 1);
+    // A missing file: the list's line, no window.
+    EXPECT_EQ(ShowHelpDocument(nullptr, dir / "none.txt", noViewer), "Файл справки не найден: " + dir / "none.txt");
+    EXPECT_EQ(dialogs.Count("window"), 1);
+}
+
 }  // namespace
 }  // namespace qel::test
 
