@@ -43,12 +43,18 @@ public:
     QComboBox& PortBox(int port);  // 1 .. 8
     const std::vector<SerialDeviceChoice>& Devices() const { return devices_; }
 
-    // Writes the changed bindings; false when the file refused a write.
-    bool SaveBindings();
+    // Writes the changed bindings; false when the file refused the write (`reason` says why).
+    bool SaveBindings(std::string* reason = nullptr);
 
     void accept() override;
 
 private:
+    struct Binding {
+        int port;
+        std::string wanted;  // as the box holds it
+        std::string stored;  // as the file holds it ("" when it holds none)
+    };
+    std::vector<Binding> ChangedBindings();
     void FillDeviceList();
     void FillPortBoxes();
 

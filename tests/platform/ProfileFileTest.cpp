@@ -140,7 +140,10 @@ TEST_F(ProfileFileTest, WrittenTextIsOneLineInTheFilesCodePage) {
     // A line break in a value must not split the entry or plant another key.
     EXPECT_EQ(Write("", "S", "Name", "a\r\nCon1check=1"), "[S]\r\nName=a  Con1check=1\r\n");
     EXPECT_EQ(GetProfileString(ini_, "S", "Con1check", "<def>"), "<def>");
-    EXPECT_EQ(Write("", "S", "K", "中ё"), "[S]\r\nK=?\xB8\r\n");
+    // Code page 1251 where it holds the line; a line it cannot hold goes in as UTF-8, not "?".
+    EXPECT_EQ(Write("", "S", "K", "ёЖ"), "[S]\r\nK=\xB8\xC6\r\n");
+    EXPECT_EQ(Write("", "S", "K", "中ё"), "[S]\r\nK=中ё\r\n");
+    EXPECT_EQ(GetProfileString(ini_, "S", "K", ""), "中ё");
 }
 
 TEST_F(ProfileFileTest, FollowsALinkAndKeepsTheFilesMode) {

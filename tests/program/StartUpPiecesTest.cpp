@@ -65,9 +65,9 @@ TEST(SingleInstanceLock, LetsOneHolderAtATime) {
     EXPECT_TRUE(again.Held());
 }
 
-// Whatever stands at the lock's path, or a missing folder, makes the guard untrustworthy:
-// the program must not run, and it says why. Nothing is followed or created elsewhere.
-TEST(SingleInstanceLock, ATrapAtTheLocksPathIsRefusedWithItsReason) {
+// Whatever stands at the lock's path, or a missing folder, leaves the guard unset: the
+// program runs as the first copy and says why. Nothing is followed or created elsewhere.
+TEST(SingleInstanceLock, ALockThatCannotBeSetUpLetsTheProgramRunWithItsReason) {
     TempFolder folder;
     const std::string path = folder / "QEL1Monitor";
     struct Trap {
@@ -94,7 +94,7 @@ TEST(SingleInstanceLock, ATrapAtTheLocksPathIsRefusedWithItsReason) {
         SCOPED_TRACE(trap.name);
         trap.plant();
         const SingleInstanceLock lock(path);
-        EXPECT_FALSE(lock.FirstInstance());
+        EXPECT_TRUE(lock.FirstInstance());
         EXPECT_FALSE(lock.Held());
         EXPECT_EQ(lock.Problem(), trap.reason);
         std::filesystem::remove(path);
@@ -102,10 +102,12 @@ TEST(SingleInstanceLock, ATrapAtTheLocksPathIsRefusedWithItsReason) {
     EXPECT_FALSE(std::filesystem::exists(folder / "elsewhere"));
 
     const SingleInstanceLock noFolder(folder / "missing/QEL1Monitor");
-    EXPECT_FALSE(noFolder.FirstInstance());
+    EXPECT_TRUE(noFolder.FirstInstance());
+    EXPECT_FALSE(noFolder.Held());
     EXPECT_NE(noFolder.Problem().find("не открывается"), std::string::npos);
     const SingleInstanceLock nowhere("");
-    EXPECT_FALSE(nowhere.FirstInstance());
+    EXPECT_TRUE(nowhere.FirstInstance());
+    EXPECT_FALSE(nowhere.Held());
     EXPECT_FALSE(nowhere.Problem().empty());
 
     // A second copy is no problem: it is simply refused.
