@@ -18,35 +18,13 @@
 #include "Application.h"
 #include "GuiTestSupport.h"
 #include "QtTickSource.h"
+#include "ScopedEnvironment.h"
 #include "SingleInstance.h"
 #include "TerminationSignals.h"
 
 namespace qel::test {
 namespace {
 
-// Sets an environment variable for the life of the object.
-class ScopedEnvironment {
-public:
-    ScopedEnvironment(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) previous_ = old;
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnvironment() {
-        if (previous_.has_value())
-            ::setenv(name_, previous_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
 
 TEST(SingleInstanceLock, LetsOneHolderAtATime) {
     TempFolder folder;
@@ -121,9 +99,9 @@ TEST(SingleInstanceLock, ALockThatCannotBeSetUpLetsTheProgramRunWithItsReason) {
 TEST(SingleInstanceLock, LivesInAFolderOnlyTheUserCanChange) {
     TempFolder folder;
     TempFolder home;
-    const ScopedEnvironment homeVariable("HOME", home.Path().c_str());
+    const test::ScopedEnvironment homeVariable("HOME", home.Path().c_str());
     {
-        ScopedEnvironment runtime("XDG_RUNTIME_DIR", folder.Path().c_str());
+        test::ScopedEnvironment runtime("XDG_RUNTIME_DIR", folder.Path().c_str());
         EXPECT_EQ(SingleInstanceLock::DefaultLockFilePath(), folder / "QEL1Monitor");
     }
     // Without a runtime folder of its own: /run/user/<uid> where it is the user's, else a
@@ -143,7 +121,7 @@ TEST(SingleInstanceLock, LivesInAFolderOnlyTheUserCanChange) {
     for (const char* runtime : {static_cast<const char*>(nullptr), "relative/folder", "/nonexistent",
                                 folder.Path().c_str()}) {
         SCOPED_TRACE(runtime != nullptr ? runtime : "(unset)");
-        ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime);
+        test::ScopedEnvironment variable("XDG_RUNTIME_DIR", runtime);
         EXPECT_EQ(SingleInstanceLock::DefaultLockFilePath(), expected);
     }
     if (madeShared) std::filesystem::remove(shared);

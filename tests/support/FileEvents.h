@@ -13,7 +13,9 @@ class FileEvents {
 public:
     FileEvents(const std::string& folder, std::string name) : name_(std::move(name)) {
         fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        ::inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_MOVED_TO);
+        // Closings are watched too: the kernel merges identical events in a row, so two
+        // openings without one between them would count as one.
+        ::inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_CLOSE | IN_MOVED_TO);
     }
     ~FileEvents() { ::close(fd_); }
     FileEvents(const FileEvents&) = delete;

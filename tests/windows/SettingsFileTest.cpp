@@ -4,17 +4,20 @@
 
 #include <sys/stat.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 #include "Configuration.h"
 #include "Cp1251.h"
 #include "FileEvents.h"
 #include "ProfileFile.h"
 #include "SPorts.h"
+#include "ScopedEnvironment.h"
 #include "SettingsWindowRig.h"
 
 namespace qel::test {
@@ -34,6 +37,7 @@ TEST_F(SettingsFile, AFailedSaveIsNamedWithTheFileAndTheReasonAndTheOldFileStays
         std::function<std::string()> prepare;  // gives the settings file's path
         std::string reason;
     };
+    std::optional<ScopedEnvironment> environment;
     const std::vector<Case> cases{
         {"read-only file",
          [&] {
@@ -42,11 +46,12 @@ TEST_F(SettingsFile, AFailedSaveIsNamedWithTheFileAndTheReasonAndTheOldFileStays
              return IniPath();
          },
          "файл только для чтения"},
-        {"a file where the settings folder should be",
+        {"XDG_CONFIG_HOME naming a file, for an installed program",
          [&] {
              WriteBytes(folder / "config", "not a folder");
-             SetExecutableFolderOverride(folder / "config/");
-             return folder / "config/QEL1_Agent.ini";
+             environment.emplace("XDG_CONFIG_HOME", (folder / "config").c_str());
+             SetExecutableFolderOverride(folder / "read-only-bin/");  // no such folder: installed
+             return folder / "config/qel1-agent/QEL1_Agent.ini";
          },
          "в пути к нему не папка"},
         {"a folder at the settings file's path",
@@ -60,10 +65,11 @@ TEST_F(SettingsFile, AFailedSaveIsNamedWithTheFileAndTheReasonAndTheOldFileStays
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = c.prepare();
+        ASSERT_EQ(ConfigurationFilePath(), path);
         const std::string before = fs::is_regular_file(path) ? ReadBytes(path) : std::string();
         dialogs.calls.clear();
         Open();
-        window->findChild<QCheckBox*>(QStringLiteral("CB_ErrMes"))->setChecked(true);
+        Control<QCheckBox>("CB_ErrMes").setChecked(true);
         window->ShowMainWindow();
         window->BitBtn1Click();
         const QString detail = Q(SettingsNotSavedText(path, c.reason));
@@ -71,11 +77,16 @@ TEST_F(SettingsFile, AFailedSaveIsNamedWithTheFileAndTheReasonAndTheOldFileStays
         ASSERT_EQ(dialogs.Count("information"), 1);
         EXPECT_EQ(dialogs.calls.back().text, kWriteError + "\n" + detail);
         EXPECT_FALSE(window->isVisible());
-        if (!before.empty()) EXPECT_EQ(ReadBytes(path), before);
+        if (!before.empty()) {
+            EXPECT_EQ(ReadBytes(path), before);
+        }
         window.reset();  // the save at the end fails as well, without a box
         EXPECT_EQ(dialogs.Count("information"), 1);
-        if (!before.empty()) EXPECT_EQ(ReadBytes(path), before);
+        if (!before.empty()) {
+            EXPECT_EQ(ReadBytes(path), before);
+        }
         SetExecutableFolderOverride(folder.Path() + "/");
+        environment.reset();
     }
 }
 
@@ -108,7 +119,7 @@ TEST_F(SettingsFile, AValueACodePage1251FileCannotHoldIsNamedAndThePreviousOneKe
     WriteBytes(IniPath(), "[QEL1_Agent]\r\nSaveFile=/srv/Данные.qel\r\nName1=Кабинет\r\n");
     window->BitBtn2Click();  // reads the file again
     Control<QLineEdit>("Edit1").setText(Q("/srv/Café 中/Data.qel"));
-    const int lines = Lines().size();
+    const qsizetype lines = Lines().size();
     window->BitBtn1Click();
     EXPECT_EQ(Lines().size(), lines);
     EXPECT_EQ(GetProfileString(IniPath(), "QEL1_Agent", "SaveFile", ""), "/srv/Café 中/Data.qel");
