@@ -314,7 +314,7 @@ TEST_F(WholeProgram, WithNoPlaceForTheLockTheProgramRunsAndFiles) {
     Device(1).SendBytes(kExamplePacket);
     EXPECT_TRUE(WaitForData("00007 00300 09:45 31/12/05 00012.500")) << DataFile();
     EndWithSigterm(agent);
-    EXPECT_EQ(ProgramKeys(ReadBytes(IniPath())).size(), kKeyOrder.size());
+    EXPECT_EQ(ProgramKeys(IniPath()).size(), kKeyOrder.size());
 }
 
 TEST_F(WholeProgram, OneReportBoxAtATimeAndReceptionGoesOnUnderIt) {
