@@ -56,12 +56,10 @@ bool WritesUtf8(std::string_view text) {
 
 }  // namespace
 
-bool IsUtf8SettingsText(std::string_view bytes) {
+bool IsUtf8Line(std::string_view line) {
     bool above7F = false;
-    return ValidUtf8(bytes, above7F) && above7F;
+    return ValidUtf8(line, above7F) && above7F;
 }
-
-bool IsUtf8Line(std::string_view line) { return IsUtf8SettingsText(line); }
 
 SettingsText DecodeSettingsText(std::string bytes) {
     SettingsText form;

@@ -32,8 +32,6 @@ SettingsText DecodeSettingsText(std::string bytes);
 // again (what was not rewritten comes back byte for byte); otherwise mark and text.
 std::string EncodeSettingsText(const SettingsText& form, std::string_view text);
 
-// Whether the bytes are read as a UTF-8 file by the rule above (the mark aside).
-bool IsUtf8SettingsText(std::string_view bytes);
 // Whether one line is UTF-8: valid UTF-8 with at least one byte above 0x7F. Any other
 // line is code page 1251 (an ASCII line is the same in both). Code page 1251 Cyrillic
 // text is practically never valid UTF-8, so the reading of a value depends on its own
