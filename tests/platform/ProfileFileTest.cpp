@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "PosixFile.h"
 #include "TestFiles.h"
 
 namespace qel {
@@ -266,6 +268,19 @@ TEST_F(ProfileFileTest, ARefusedWriteSaysWhy) {
             EXPECT_EQ(ReadBytes(path), before);
         }
     }
+    // A full disk: the old file stays whole and no temporary file is left.
+    WriteBytes(dir_ / "full.ini", "[S]\r\nK=1\r\n");
+    PosixFile::SetWriteCallForTesting([](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    });
+    std::string full;
+    EXPECT_FALSE(WriteProfileStrings(dir_ / "full.ini", "S", {{"K", "2"}}, &full));
+    PosixFile::SetWriteCallForTesting(nullptr);
+    EXPECT_EQ(full, "нет места на диске");
+    EXPECT_EQ(ReadBytes(dir_ / "full.ini"), "[S]\r\nK=1\r\n");
+    for (const std::string& name : dir_.Entries()) EXPECT_EQ(name.rfind(".full.ini.", 0), std::string::npos) << name;
+
     if (::geteuid() != 0) return;
     // Unreadable for an ordinary user: the reading says so.
     WriteBytes(dir_ / "private.ini", "[S]\r\nK=1\r\n");
