@@ -3,10 +3,28 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 namespace qel {
 
-void DiagnosticLines::Append(std::string_view line) {
+DiagnosticLines::DiagnosticLines(std::size_t bound) : bound_(std::max<std::size_t>(bound, 10)) {}
+
+std::string DiagnosticLines::DroppedLinesText(std::size_t dropped, std::size_t bound) {
+    return "Из списка удалены самые старые строки (" + std::to_string(dropped) + "): он хранит не более " +
+           std::to_string(bound) + " строк";
+}
+
+std::size_t DiagnosticLines::Append(std::string_view line) {
+    std::size_t dropped = 0;
+    if (refs_.size() >= bound_) {
+        dropped = DropOldest(bound_ / 10);
+        Store(DroppedLinesText(dropped, bound_));
+    }
+    Store(line);
+    return dropped;
+}
+
+void DiagnosticLines::Store(std::string_view line) {
     // A line is cut only where nothing could show it anyway (4 GiB).
     const std::size_t length = std::min<std::size_t>(line.size(), std::numeric_limits<uint32_t>::max());
     if (blocks_.empty() || length > kBlockSize - used_) {
@@ -15,22 +33,34 @@ void DiagnosticLines::Append(std::string_view line) {
         used_ = 0;
     }
     if (length > 0) std::memcpy(blocks_.back().get() + used_, line.data(), length);
-    refs_.push_back(Ref{static_cast<uint32_t>(blocks_.size() - 1), static_cast<uint32_t>(used_),
-                        static_cast<uint32_t>(length)});
+    refs_.push_back(Ref{firstBlock_ + blocks_.size() - 1, static_cast<uint32_t>(used_), static_cast<uint32_t>(length)});
     // A block that a long line has to itself is full.
     used_ = length > kBlockSize ? kBlockSize : used_ + length;
+}
+
+std::size_t DiagnosticLines::DropOldest(std::size_t count) {
+    count = std::min(count, refs_.size());
+    refs_.erase(refs_.begin(), refs_.begin() + static_cast<std::ptrdiff_t>(count));
+    // Blocks that no line refers to any more are freed; the last block stays for new lines.
+    const uint64_t firstUsed = refs_.empty() ? firstBlock_ + blocks_.size() - 1 : refs_.front().block;
+    while (firstBlock_ < firstUsed && blocks_.size() > 1) {
+        blocks_.pop_front();
+        ++firstBlock_;
+    }
+    return count;
 }
 
 void DiagnosticLines::Clear() {
     blocks_.clear();
     refs_.clear();
     refs_.shrink_to_fit();
+    firstBlock_ = 0;
     used_ = kBlockSize;
 }
 
 std::string_view DiagnosticLines::Line(std::size_t index) const {
     const Ref& ref = refs_.at(index);
-    return {blocks_[ref.block].get() + ref.offset, ref.length};
+    return {blocks_[static_cast<std::size_t>(ref.block - firstBlock_)].get() + ref.offset, ref.length};
 }
 
 std::vector<std::string> DiagnosticLines::All() const {

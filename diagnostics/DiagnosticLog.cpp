@@ -8,7 +8,13 @@ namespace qel {
 
 void DiagnosticLog::Report(const std::string& message) { Report(message, {}); }
 
-void DiagnosticLog::Report(const std::string& message, const std::string& note) {
+void DiagnosticLog::Report(const std::string& message, const std::string& note) { Report(message, note, message); }
+
+void DiagnosticLog::ReportWithDetail(const std::string& message, const std::string& detail) {
+    Report(message, detail, detail.empty() ? message : message + "\n" + detail);
+}
+
+void DiagnosticLog::Report(const std::string& message, const std::string& note, const std::string& boxText) {
     DiagnosticSink* sink = sink_;
     if (sink == nullptr) return;
     // The lines are in the list before any box appears.
@@ -17,7 +23,7 @@ void DiagnosticLog::Report(const std::string& message, const std::string& note) 
     sink->Beep(BeepKind::Question);
     if (boxOpen_ || !sink->ScreenMessagesEnabled()) return;
     FlagScope open(boxOpen_);
-    sink->ShowInformation(message);
+    sink->ShowInformation(boxText);
 }
 
 void DiagnosticLog::Note(const std::string& line) {

@@ -31,12 +31,15 @@ public:
     // As Report, with a second line appended right after the message (before the box,
     // which shows the message alone).
     void Report(const std::string& message, const std::string& note);
+    // As Report(message, detail), with the box showing the detail below the message.
+    void ReportWithDetail(const std::string& message, const std::string& detail);
     // Append only.
     void Note(const std::string& line);
     // The default system sound (a receive event's beep).
     void BeepDefault();
 
 private:
+    void Report(const std::string& message, const std::string& note, const std::string& boxText);
     DiagnosticSink* sink_ = nullptr;
     // A report's box is open. A noisy line would otherwise stack boxes without end, since
     // the box's message loop goes on delivering receive events and timer ticks.

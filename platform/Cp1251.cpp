@@ -42,6 +42,8 @@ char ByteOf(char32_t cp) {
     return '?';
 }
 
+bool HasByte(char32_t cp) { return cp == '?' || ByteOf(cp) != '?'; }
+
 }  // namespace
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {
@@ -62,6 +64,24 @@ std::string Utf8ToCp1251(std::string_view utf8) {
         pos += ch.valid ? ch.length : ch.brokenLength;
     }
     return out;
+}
+
+std::string CharactersOutsideCp1251(std::string_view utf8) {
+    std::string outside;
+    std::string seen;  // the characters found so far, each followed by a NUL
+    std::size_t pos = 0;
+    while (pos < utf8.size()) {
+        const Utf8Char ch = DecodeUtf8At(utf8, pos);
+        const char32_t cp = ch.valid ? ch.codePoint : kReplacementCharacter;
+        pos += ch.valid ? ch.length : ch.brokenLength;
+        if (HasByte(cp)) continue;
+        std::string character;
+        AppendUtf8(character, cp);
+        if (seen.find(character + '\0') != std::string::npos) continue;
+        seen += character + '\0';
+        outside += character;
+    }
+    return outside;
 }
 
 }  // namespace qel

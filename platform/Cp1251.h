@@ -10,4 +10,8 @@ namespace qel {
 std::string Cp1251ToUtf8(std::string_view cp1251);
 std::string Utf8ToCp1251(std::string_view utf8);
 
+// The characters of UTF-8 text that code page 1251 has no form for, each once, in the
+// order they first occur (as UTF-8); empty when the code page holds all of the text.
+std::string CharactersOutsideCp1251(std::string_view utf8);
+
 }  // namespace qel

@@ -1,11 +1,13 @@
 #include "FileBytes.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 
+#include "FileReason.h"
 #include "PosixFile.h"
 
 namespace qel {
@@ -25,44 +27,57 @@ mode_t CurrentUmask() {
 
 }  // namespace
 
-FileReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
+FileReadResult ReadWholeFile(const std::string& path, std::string& bytes, std::string* reason) {
     bytes.clear();
     if (path.empty()) return FileReadResult::Missing;
     PosixFile file;
+    const auto failed = [&] {
+        if (reason != nullptr)
+            *reason = file.Error() == EACCES && file.Refusal() == FileRefusal::None
+                          ? "нет прав на чтение"
+                          : FileReasonText(file.Refusal(), file.Error());
+        return FileReadResult::Failed;
+    };
     if (!file.OpenForReading(path))
-        return file.Error() == ENOENT && file.Refusal() == FileRefusal::None ? FileReadResult::Missing
-                                                                              : FileReadResult::Failed;
+        return file.Error() == ENOENT && file.Refusal() == FileRefusal::None ? FileReadResult::Missing : failed();
     if (file.ReadAll(bytes)) return FileReadResult::Ok;
     bytes.clear();
-    return FileReadResult::Failed;
+    return failed();
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& bytes) {
-    return ReplaceFileAtomically(path, std::vector<std::string_view>{bytes});
+bool ReplaceFileAtomically(const std::string& path, const std::string& bytes, std::string* reason) {
+    return ReplaceFileAtomically(path, std::vector<std::string_view>{bytes}, reason);
 }
 
-bool ReplaceFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces) {
-    if (path.empty()) return false;
+bool ReplaceFileAtomically(const std::string& path, const std::vector<std::string_view>& pieces, std::string* reason) {
+    const auto fail = [reason](FileRefusal refusal, int error) {
+        if (reason != nullptr) *reason = FileReasonText(refusal, error);
+        return false;
+    };
+    if (reason != nullptr) reason->clear();
+    if (path.empty()) return fail(FileRefusal::None, ENOENT);
     std::string target;
     FileRefusal refusal = FileRefusal::None;
     int error = 0;
-    if (!FollowOwnLinks(path, target, refusal, error)) return false;
+    if (!FollowOwnLinks(path, target, refusal, error)) return fail(refusal, error);
 
     struct stat st {};
     bool exists = false;
     if (::stat(target.c_str(), &st) == 0) {
         // Root passes every access test: a file without any write bit is read-only to all.
-        if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0) return false;
+        if (!S_ISREG(st.st_mode)) return fail(RefusalForMode(st.st_mode), 0);
+        if ((st.st_mode & 0222) == 0) return fail(FileRefusal::ReadOnly, EACCES);
+        if (::access(target.c_str(), W_OK) != 0) return fail(FileRefusal::None, errno);
         exists = true;
     } else if (errno != ENOENT) {
-        return false;  // for example a regular file standing where a folder should be
+        return fail(FileRefusal::None, errno);  // for example a regular file standing where a folder should be
     }
     const std::string folder = ContainingFolder(target);
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) return false;
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) return fail(FileRefusal::None, errno);
 
     std::string temp = folder + "/." + BaseNameOf(target) + ".XXXXXX";
     PosixFile file;
-    if (!file.CreateUnique(temp)) return false;
+    if (!file.CreateUnique(temp)) return fail(FileRefusal::None, file.Error());
     const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
     bool ok = true;
     for (const std::string_view piece : pieces) ok = ok && file.WriteAll(piece);
@@ -75,9 +90,39 @@ bool ReplaceFileAtomically(const std::string& path, const std::vector<std::strin
     }
     ok = ok && file.Sync();
     ok = file.Close() && ok;
-    if (ok && ::rename(temp.c_str(), target.c_str()) == 0) return true;
+    int failure = file.Error();
+    if (ok) {
+        if (::rename(temp.c_str(), target.c_str()) == 0) return true;
+        failure = errno;
+    }
     ::unlink(temp.c_str());
-    return false;
+    return fail(FileRefusal::None, failure);
+}
+
+void RemoveLeftoverTemporaries(const std::string& path) {
+    std::string target;
+    FileRefusal refusal = FileRefusal::None;
+    int error = 0;
+    if (path.empty() || !FollowOwnLinks(path, target, refusal, error)) return;
+    const std::string folder = ContainingFolder(target);
+    const std::string prefix = "." + BaseNameOf(target) + ".";
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        bool madeName = true;
+        for (std::size_t i = prefix.size(); i < name.size(); ++i)
+            {
+            const char c = name[i];
+            madeName = madeName && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'));
+        }
+        const std::string leftover = folder + "/" + name;
+        struct stat st {};
+        if (madeName && ::lstat(leftover.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+            ::unlink(leftover.c_str());
+    }
+    ::closedir(dir);
 }
 
 }  // namespace qel

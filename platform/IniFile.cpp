@@ -66,8 +66,8 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 }
 
 void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    if (!WriteProfileString(path_, section, key, value))
-        throw IniWriteError("cannot write [" + section + "] " + key + " to " + path_);
+    std::string reason;
+    if (!WriteProfileStrings(path_, section, {{key, value}}, &reason)) throw IniWriteError(path_, reason);
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
@@ -81,13 +81,13 @@ void IniFile::WriteBool(const std::string& section, const std::string& key, bool
 IniValues IniFile::ReadSection(const std::string& section, const std::vector<std::string>& keys) const {
     IniValues values;
     values.keys_ = keys;
-    values.values_ = GetProfileStrings(path_, section, keys, kStringBuffer);
+    values.values_ = GetProfileStrings(path_, section, keys, kStringBuffer, &values.readProblem_);
     return values;
 }
 
 void IniFile::WriteSection(const std::string& section, const IniWrites& writes) {
-    if (!WriteProfileStrings(path_, section, writes.Entries()))
-        throw IniWriteError("cannot write [" + section + "] to " + path_);
+    std::string reason;
+    if (!WriteProfileStrings(path_, section, writes.Entries(), &reason)) throw IniWriteError(path_, reason);
 }
 
 const std::optional<std::string>& IniValues::Find(const std::string& key) const {

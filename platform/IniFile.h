@@ -7,10 +7,18 @@
 
 namespace qel {
 
-// Raised when the system refuses to write a key.
+// Raised when the system refuses to write a key: the file and the reason (in the list's
+// language).
 class IniWriteError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    IniWriteError(const std::string& path, const std::string& reason)
+        : std::runtime_error("cannot write " + path + ": " + reason), path_(path), reason_(reason) {}
+    const std::string& Path() const { return path_; }
+    const std::string& Reason() const { return reason_; }
+
+private:
+    std::string path_;
+    std::string reason_;
 };
 
 // Values of some keys of one section, read from one reading of the file; typed reads
@@ -20,9 +28,13 @@ public:
     std::string ReadString(const std::string& key, const std::string& def) const;
     int ReadInteger(const std::string& key, int def) const;
     bool ReadBool(const std::string& key, bool def) const;
+    // Why a file that exists could not be read (the values are then the defaults); empty
+    // when it was read or is missing.
+    const std::string& ReadProblem() const { return readProblem_; }
 
 private:
     friend class IniFile;
+    std::string readProblem_;
     const std::optional<std::string>& Find(const std::string& key) const;
     std::vector<std::string> keys_;
     std::vector<std::optional<std::string>> values_;

@@ -23,8 +23,19 @@ ssize_t SystemWrite(int fd, const void* data, std::size_t size) {
 
 PosixFile::SyncCall g_syncCall = nullptr;
 
-// The kernel's rule for links in shared sticky folders: follow what this user or root owns.
-bool MayFollow(const struct stat& link) { return link.st_uid == ::geteuid() || link.st_uid == 0; }
+// The kernel's rule for links, applied to every folder: in a folder that someone other
+// than this user (or root) may write - sticky, writable by group or others, or owned by
+// another user - a link is followed only when it belongs to this user or to the folder's
+// owner; a link in a folder that only this user (or root) can write was put there by one
+// of them, and is followed.
+bool MayFollow(const struct stat& link, const std::string& folder) {
+    const uid_t user = ::geteuid();
+    if (link.st_uid == user) return true;
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) return false;
+    const bool shared = (st.st_mode & (S_ISVTX | S_IWGRP | S_IWOTH)) != 0 || (st.st_uid != user && st.st_uid != 0);
+    return !shared || link.st_uid == st.st_uid;
+}
 
 bool ReadLink(const std::string& path, std::string& target) {
     std::vector<char> buffer(256);
@@ -74,7 +85,7 @@ bool FollowOwnLinks(const std::string& path, std::string& target, FileRefusal& r
             error = ELOOP;
             return false;
         }
-        if (!MayFollow(st)) {
+        if (!MayFollow(st, ContainingFolder(current))) {
             refusal = FileRefusal::ForeignLink;
             error = EACCES;
             return false;

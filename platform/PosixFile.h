@@ -15,7 +15,7 @@ enum class FileRefusal {
     Pipe,         // a named pipe: opening it could wait for ever
     Device,       // a character or block device
     Socket,
-    ForeignLink,  // a symbolic link that neither this user nor root owns
+    ForeignLink,  // a symbolic link of another user in a folder that others may write
     ReadOnly,     // no write permission bit for anyone: read-only, also for root
 };
 
@@ -25,8 +25,8 @@ enum class FileRefusal {
 // The Open and Create calls follow the rules for paths that someone else may have planted
 // something at: opening never blocks; only a regular file is opened (anything else is
 // refused, see Refusal()); a symbolic link at the path, and each link it leads to, is
-// followed only when it belongs to this user or to root (the rule the kernel applies in
-// shared sticky folders); and a file without any write permission bit is not opened for
+// followed by the rule the kernel applies in shared sticky folders, here in every folder
+// (see FollowOwnLinks); and a file without any write permission bit is not opened for
 // writing, also by root, whom the system would let write it.
 class PosixFile {
 public:
@@ -88,7 +88,10 @@ private:
 };
 
 // The path that a symbolic link at `path` leads to (through any chain of links), or the
-// path itself. Refuses a link that neither this user nor root owns (ForeignLink) and a
+// path itself. A link in a folder that only this user (or root) can write is followed,
+// whoever owns it (an administrator's link in the user's own folder); in a folder that
+// others may write (sticky, writable by group or others, or another user's) only a link
+// of this user or of the folder's owner is. Refuses any other link (ForeignLink) and a
 // chain of more than 40 links (error ELOOP); false then, with `target` empty.
 bool FollowOwnLinks(const std::string& path, std::string& target, FileRefusal& refusal, int& error);
 

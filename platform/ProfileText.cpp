@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "Cp1251.h"
+#include "SettingsText.h"
+
 namespace qel {
 
 namespace {
@@ -54,6 +57,10 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 Line ParseLine(std::string_view text, std::size_t begin) {
     Line line;
     line.begin = begin;
@@ -90,6 +97,21 @@ Line ParseLine(std::string_view text, std::size_t begin) {
     return line;
 }
 
+std::string_view LineText(std::string_view text, const Line& line) {
+    return text.substr(line.begin, line.end - line.begin);
+}
+
+// The code page 1251 form of a name: a name that is UTF-8 by the line rule is converted.
+std::string Cp1251Name(std::string_view name, bool utf8) { return utf8 ? Utf8ToCp1251(name) : std::string(name); }
+
+// Whether a section or key name of the file is `wanted`; names in UTF-8 (the file's line,
+// or the wanted name itself) are compared in their code page 1251 form.
+bool LineNameIs(std::string_view text, const Line& line, std::string_view wanted) {
+    if (IsAscii(line.name) && IsAscii(wanted)) return SameName(line.name, wanted);
+    return SameName(Cp1251Name(line.name, !IsAscii(line.name) && IsUtf8Line(LineText(text, line))),
+                    Cp1251Name(wanted, IsUtf8Line(wanted)));
+}
+
 // The first section of a name, its last key line, and the first key line of each name
 // asked for; the scan ends with that section.
 struct SectionScan {
@@ -112,11 +134,11 @@ SectionScan ScanSection(std::string_view text, std::string_view section, const N
         pos = line.next;
         if (line.kind == Line::Kind::Section) {
             if (scan.header) break;  // the first matching section ends here
-            if (SameName(line.name, section)) scan.header = line;
+            if (LineNameIs(text, line, section)) scan.header = line;
         } else if (line.kind == Line::Kind::Key && scan.header) {
             scan.lastKey = line;
             for (std::size_t i = 0; i < keys.size(); ++i)
-                if (!scan.keys[i] && SameName(line.name, keys[i])) scan.keys[i] = line;
+                if (!scan.keys[i] && LineNameIs(text, line, keys[i])) scan.keys[i] = line;
         }
     }
     return scan;
@@ -175,8 +197,9 @@ ProfileRewrite WriteInOnePass(std::string_view text, std::string_view section, c
     std::string newLines;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (const auto& line = scan.keys[i]) {
-            // Replaced in place; its name as the file spells it, its line end kept.
-            std::string replaced(line->name);
+            // Replaced in place, its line end kept; an ASCII name as the file spells it,
+            // any other as written now, so that the line has one encoding.
+            std::string replaced(IsAscii(line->name) ? line->name : names[i]);
             replaced += '=';
             replaced += values[i];
             splices.push_back({line->begin, line->end, std::move(replaced)});
@@ -213,12 +236,22 @@ std::string ProfileRewrite::Joined() const {
     return text;
 }
 
-std::vector<std::optional<std::string_view>> FindProfileValues(std::string_view text, std::string_view section,
+std::vector<std::optional<ProfileValue>> FindProfileLineValues(std::string_view text, std::string_view section,
                                                                const std::vector<std::string>& keys) {
     const SectionScan scan = ScanSection(text, section, keys);
+    std::vector<std::optional<ProfileValue>> values(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        if (scan.keys[i] && scan.keys[i]->hasValue)
+            values[i] = ProfileValue{scan.keys[i]->value, IsUtf8Line(LineText(text, *scan.keys[i]))};
+    return values;
+}
+
+std::vector<std::optional<std::string_view>> FindProfileValues(std::string_view text, std::string_view section,
+                                                               const std::vector<std::string>& keys) {
+    const auto found = FindProfileLineValues(text, section, keys);
     std::vector<std::optional<std::string_view>> values(keys.size());
     for (std::size_t i = 0; i < keys.size(); ++i)
-        if (scan.keys[i] && scan.keys[i]->hasValue) values[i] = scan.keys[i]->value;
+        if (found[i]) values[i] = found[i]->bytes;
     return values;
 }
 

@@ -19,6 +19,16 @@ namespace qel {
 std::vector<std::optional<std::string_view>> FindProfileValues(std::string_view text, std::string_view section,
                                                                const std::vector<std::string>& keys);
 
+// A value found, and whether its line is UTF-8 (IsUtf8Line) rather than code page 1251.
+struct ProfileValue {
+    std::string_view bytes;
+    bool utf8 = false;
+};
+// As FindProfileValues, with the encoding of each value's line. Names in UTF-8 lines are
+// matched in their code page 1251 form.
+std::vector<std::optional<ProfileValue>> FindProfileLineValues(std::string_view text, std::string_view section,
+                                                               const std::vector<std::string>& keys);
+
 // Key and value pairs to write, in order; names trimmed, no line breaks anywhere.
 using ProfileEntries = std::vector<std::pair<std::string, std::string>>;
 
@@ -36,7 +46,8 @@ struct ProfileRewrite {
 };
 
 // The text after writing each entry into `section`, one after the other, by the rules:
-// an existing key is replaced in place, a new key goes right after the last key line of
+// an existing key is replaced in place (its name as the file spells it when that is
+// ASCII, else as the entry gives it), a new key goes right after the last key line of
 // its section, a missing section goes at the end of the text. The result is byte for byte
 // that of the single writes in turn. `text` must outlive the result.
 ProfileRewrite WriteProfileValues(std::string_view text, std::string_view section, const ProfileEntries& entries);

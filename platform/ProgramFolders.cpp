@@ -6,11 +6,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
 #include "ExecutableFolder.h"
 #include "FileBytes.h"
+#include "FileReason.h"
 
 namespace qel {
 
@@ -44,23 +44,27 @@ bool Exists(const std::string& path) {
 }
 
 // Makes a folder and the folders above it, new ones private to the user as the XDG rules
-// ask. True when it stands as a folder afterwards.
+// ask. True when it stands as a folder afterwards; else `problem` says why (Russian).
 bool MakeFolders(const std::string& folder, std::string& problem) {
-    std::error_code ec;
     std::string sofar;
     for (const auto& part : std::filesystem::path(folder)) {
         sofar = (std::filesystem::path(sofar) / part).string();
         if (sofar == "/" || IsFolder(sofar)) continue;
         if (::mkdir(sofar.c_str(), 0700) != 0 && errno != EEXIST) {
-            problem = "cannot make the folder " + sofar + ": " + std::strerror(errno);
+            problem = sofar + ": " + (errno == EEXIST || errno == ENOTDIR ? std::string("на его месте не папка")
+                                                                          : FileReasonText(FileRefusal::None, errno));
             return false;
         }
     }
     if (!IsFolder(folder)) {
-        problem = folder + " is not a folder";
+        problem = folder + ": на его месте не папка";
         return false;
     }
     return true;
+}
+
+bool IsWritableFolder(const std::string& folder) {
+    return !folder.empty() && IsFolder(folder) && ::access(folder.c_str(), W_OK | X_OK) == 0;
 }
 
 }  // namespace
@@ -75,6 +79,7 @@ FolderEnvironment FolderEnvironment::FromProcess() {
     environment.configHome = Variable("XDG_CONFIG_HOME");
     environment.dataHome = Variable("XDG_DATA_HOME");
     environment.configDirs = Variable("XDG_CONFIG_DIRS");
+    environment.temp = Variable("TMPDIR");
     return environment;
 }
 
@@ -99,6 +104,9 @@ ProgramFolders LocateProgramFolders(const std::string& executableFolder, const F
         IsAbsolute(environment.dataHome) ? WithSlash(environment.dataHome) : home + ".local/share/";
     folders.settingsFolder = Normal(configHome + kProgramFilesName);
     folders.dataFolder = Normal(dataHome + kProgramFilesName);
+    folders.dataFallbackFolders = {folders.settingsFolder};
+    if (IsAbsolute(environment.home)) folders.dataFallbackFolders.push_back(Normal(home));
+    folders.dataFallbackFolders.push_back(IsAbsolute(environment.temp) ? Normal(environment.temp) : "/tmp/");
 
     std::string dirs = environment.configDirs;
     std::size_t start = 0;
@@ -130,11 +138,13 @@ std::string FindProgramFile(const ProgramFolders& folders, const std::string& na
     return places.back() + name;
 }
 
-void PrepareProgramFolders(const ProgramFolders& folders, std::ostream& log) {
-    if (folders.portable) return;
+std::vector<std::string> PrepareProgramFolders(const ProgramFolders& folders, std::ostream& log) {
+    std::vector<std::string> notes;
+    if (folders.portable) return notes;
     std::string problem;
     if (!MakeFolders(folders.settingsFolder, problem)) {
-        log << "qel1-agent: " << problem << "; the settings cannot be saved\n";
+        notes.push_back("Папка настроек " + folders.settingsFolder + " не создаётся (" + problem +
+                        "): настройки не будут сохранены");
     } else {
         const std::string settings = folders.settingsFolder + kSettingsFileName;
         struct stat st {};
@@ -142,18 +152,31 @@ void PrepareProgramFolders(const ProgramFolders& folders, std::ostream& log) {
             for (const std::string& system : folders.systemSettingsFolders) {
                 std::string bytes;
                 if (ReadWholeFile(system + kSettingsFileName, bytes) != FileReadResult::Ok) continue;
-                if (!ReplaceFileAtomically(settings, bytes))
-                    log << "qel1-agent: cannot copy " << system << kSettingsFileName << " to " << settings << "\n";
+                std::string reason;
+                if (!ReplaceFileAtomically(settings, bytes, &reason))
+                    notes.push_back("Настройки " + system + kSettingsFileName + " не копируются в " + settings + ": " +
+                                    reason);
                 break;
             }
         }
     }
+    std::string dataFolder = folders.dataFolder;
     if (!MakeFolders(folders.dataFolder, problem)) {
-        log << "qel1-agent: " << problem << "; relative data file names stay in the current folder\n";
-    } else if (::chdir(folders.dataFolder.c_str()) != 0) {
-        log << "qel1-agent: cannot enter " << folders.dataFolder << ": " << std::strerror(errno) << "\n";
+        dataFolder.clear();
+        for (const std::string& fallback : folders.dataFallbackFolders)
+            if (IsWritableFolder(fallback)) {
+                dataFolder = fallback;
+                break;
+            }
+        notes.push_back("Папка данных " + folders.dataFolder + " не создаётся (" + problem + "): " +
+                        (dataFolder.empty() ? std::string("нет папки для файлов данных с относительным путём")
+                                            : "файлы данных с относительным путём записываются в " + dataFolder));
     }
+    if (!dataFolder.empty() && ::chdir(dataFolder.c_str()) != 0)
+        notes.push_back("Папка данных " + dataFolder + " недоступна: " + FileReasonText(FileRefusal::None, errno));
+    for (const std::string& note : notes) log << "qel1-agent: " << note << "\n";
     log.flush();
+    return notes;
 }
 
 }  // namespace qel

@@ -16,6 +16,9 @@ struct ProgramFolders {
     std::string programFolder;                        // the executable's folder
     std::string settingsFolder;                       // QEL1_Agent.ini and the user's report.rtf
     std::string dataFolder;                           // relative data paths (installed); "" for the current folder
+    // Where relative data paths go when the data folder cannot be made, first usable wins:
+    // the settings folder, the home folder, the temporary folder.
+    std::vector<std::string> dataFallbackFolders;
     std::vector<std::string> systemSettingsFolders;   // settings that IT put in place, first wins
     std::string installedDataFolder;                  // the report.rtf shipped with the program
     std::string documentationFolder;                  // Readme.txt and Readme.utf8.txt
@@ -27,6 +30,7 @@ struct FolderEnvironment {
     std::string configHome;  // XDG_CONFIG_HOME
     std::string dataHome;    // XDG_DATA_HOME
     std::string configDirs;  // XDG_CONFIG_DIRS
+    std::string temp;        // TMPDIR
     static FolderEnvironment FromProcess();
 };
 
@@ -49,8 +53,11 @@ std::string FindProgramFile(const ProgramFolders& folders, const std::string& na
 // At the start of an installed program: makes the user's settings and data folders,
 // starts the settings file as a copy of the system's one when the user has none yet,
 // and makes the data folder the current one, so relative data paths and the file
-// dialogs start there. A portable copy is left as it is. Problems are told on `log`;
-// the program goes on.
-void PrepareProgramFolders(const ProgramFolders& folders, std::ostream& log);
+// dialogs start there. When the data folder cannot be made, the first of the fallback
+// folders that exists and can be written becomes the current one instead, never the
+// folder the program happened to start in. A portable copy is left as it is. Problems
+// come back as lines for the diagnostics list (Russian) and are told on `log` too; the
+// program goes on.
+std::vector<std::string> PrepareProgramFolders(const ProgramFolders& folders, std::ostream& log);
 
 }  // namespace qel

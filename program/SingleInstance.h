@@ -9,9 +9,11 @@ namespace qel {
 // the user's own; it is opened without following a link and without waiting. The lock
 // lasts as long as this object and ends with the process, however it ends.
 //
-// When the guard cannot be set up safely (no private folder; a link, a folder, a pipe or a
-// file of someone else at the lock's path), Problem() says why and FirstInstance() is
-// false: the program must not run, since it cannot tell whether another copy does.
+// When the guard cannot be set up (no private folder for the lock; a link, a folder, a
+// pipe or a file of someone else at the lock's path), Problem() says why and
+// FirstInstance() is true: as with a named mutex that cannot be made, the program runs
+// and the check simply does not hold for this run. Only this user (or root) can change
+// the lock's folder, so nobody else can switch the guard off that way.
 class SingleInstanceLock {
 public:
     SingleInstanceLock();
@@ -20,8 +22,8 @@ public:
     SingleInstanceLock(const SingleInstanceLock&) = delete;
     SingleInstanceLock& operator=(const SingleInstanceLock&) = delete;
 
-    // True when this object holds the lock: the program may run.
-    bool FirstInstance() const { return held_; }
+    // True when the program may run: this object holds the lock, or no lock could be set up.
+    bool FirstInstance() const { return held_ || !problem_.empty(); }
     bool Held() const { return held_; }
     // Why the guard could not be set up (Russian, for the user); empty when it could.
     const std::string& Problem() const { return problem_; }
@@ -35,7 +37,7 @@ private:
     std::string problem_;
 };
 
-// What the program says when the guard cannot be set up, before the reason.
+// The list line of a start whose guard could not be set up, before the reason.
 inline constexpr const char* kSingleInstanceUnsafe =
     "Не удаётся проверить, не запущена ли уже другая копия программы \"QEL-1 Агент\": ";
 

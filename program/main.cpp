@@ -8,6 +8,8 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Application.h"
 #include "CommandLine.h"
@@ -39,27 +41,20 @@ int main(int argc, char* argv[]) {
     terminationSignals.Listen();
 
     if (!singleInstance.FirstInstance()) {
-        // The box is all a second copy (or a copy that cannot tell) shows; a termination
-        // signal simply ends it.
+        // The box is all a second copy shows; a termination signal simply ends it.
         QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
             QApplication::closeAllWindows();
             QCoreApplication::exit(1);
         });
-        if (!singleInstance.Problem().empty()) {
-            // The guard cannot be trusted: running could make a second copy.
-            const std::string text = qel::kSingleInstanceUnsafe + singleInstance.Problem();
-            std::cerr << text << '\n';
-            qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"), QString::fromStdString(text));
-            return 1;
-        }
         qel::AppDialogs().InformationCancel(nullptr, QStringLiteral("Information"),
                                             QString::fromUtf8("Одна копия программы \"QEL-1 Агент\" уже запущена"));
         // Refused: whoever started this copy learns it from the exit status.
         return 1;
     }
     // An installed program keeps its files in the user's own folders: they are made here,
-    // and the settings started from the system's copy on the first run.
-    qel::PrepareProgramFolders(qel::CurrentProgramFolders(), std::cerr);
+    // and the settings started from the system's copy on the first run. What could not be
+    // done goes into the list once the settings window stands.
+    std::vector<std::string> startNotes = qel::PrepareProgramFolders(qel::CurrentProgramFolders(), std::cerr);
 
     app.SetHelpFile(QString::fromStdString(qel::HelpDocumentPath()));
     QGuiApplication::setDesktopFileName(QStringLiteral("qel1-agent"));
@@ -75,7 +70,12 @@ int main(int argc, char* argv[]) {
     // ends the loop as well.
     qel::ProgramState state;
     std::unique_ptr<qel::TComSetup> comSetup;
-    QTimer::singleShot(0, &app, [&comSetup, &state] {
+    // Without a lock the program runs as the first copy; the list says why.
+    if (!singleInstance.Problem().empty()) {
+        startNotes.insert(startNotes.begin(), qel::kSingleInstanceUnsafe + singleInstance.Problem());
+        std::cerr << "qel1-agent: " << startNotes.front() << '\n';
+    }
+    QTimer::singleShot(0, &app, [&comSetup, &state, &startNotes] {
         try {
             comSetup = std::make_unique<qel::TComSetup>(state);
         } catch (const std::exception& e) {
@@ -83,6 +83,7 @@ int main(int argc, char* argv[]) {
             QCoreApplication::exit(1);
             return;
         }
+        for (const std::string& note : startNotes) state.Log.Note(note);
         QObject::connect(comSetup.get(), &qel::TComSetup::Closed, [] { QCoreApplication::exit(0); });
     });
     QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {

@@ -4,7 +4,7 @@
 # appstream).
 # As root it installs what is missing; otherwise it prints the command and fails.
 set -euo pipefail
-packages=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev
+packages=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
           locales dpkg-dev file rpm lintian desktop-file-utils appstream)
 missing=()

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "ProfileFile.h"
 #include "ProgramFolders.h"
 
 namespace qel {
@@ -25,9 +26,10 @@ const std::vector<std::string> kKeys{
 
 }  // namespace
 
-ProgramOptions LoadSettings(const IniFile& file) {
+ProgramOptions LoadSettings(const IniFile& file, std::string* readProblem) {
     // One reading of the file for all fifteen keys.
     const IniValues v = file.ReadSection(kConfigurationSection, kKeys);
+    if (readProblem != nullptr) *readProblem = v.ReadProblem();
     ProgramOptions o;
     o.Connection(1).inUse = v.ReadBool("Con1check", false);
     o.Connection(2).inUse = v.ReadBool("Con2check", false);
@@ -67,6 +69,35 @@ void SaveSettings(IniFile& file, const ProgramOptions& o) {
     w.WriteString("Name2", o.deviceNames[1]);
     // One write of the file, keys in the order above, byte for byte as fifteen single writes.
     file.WriteSection(kConfigurationSection, w);
+}
+
+std::vector<UnkeptValue> KeepValuesTheFileCannotHold(const std::string& settingsFile, ProgramOptions& wanted,
+                                                     const ProgramOptions& stored) {
+    std::vector<UnkeptValue> unkept;
+    const auto check = [&](const char* key, std::string& value, const std::string& kept) {
+        if (value == kept) return;
+        std::string characters = CharactersSettingsCannotHold(settingsFile, value);
+        if (characters.empty()) return;
+        unkept.push_back({key, kept, value, std::move(characters)});
+        value = kept;
+    };
+    check("SaveFile", wanted.dataFile, stored.dataFile);
+    check("Name1", wanted.deviceNames[0], stored.deviceNames[0]);
+    check("Name2", wanted.deviceNames[1], stored.deviceNames[1]);
+    return unkept;
+}
+
+std::string SettingsNotSavedText(const std::string& path, const std::string& reason) {
+    return "Настройки не записаны в файл " + path + ": " + reason + "; файл остался прежним";
+}
+
+std::string SettingsNotReadText(const std::string& path, const std::string& reason) {
+    return "Файл настроек " + path + " не читается (" + reason + "): взяты настройки по умолчанию";
+}
+
+std::string ValueNotKeptText(const std::string& path, const UnkeptValue& value) {
+    return "Символы \"" + value.characters + "\" нельзя сохранить в файле настроек " + path +
+           " (кодовая страница 1251): для " + value.key + " оставлено прежнее значение \"" + value.kept + "\"";
 }
 
 }  // namespace qel

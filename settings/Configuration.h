@@ -2,6 +2,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "IniFile.h"
 
@@ -63,10 +64,30 @@ public:
 };
 
 // The fifteen keys (from one reading of the file); an error reading the file leaves this
-// function, and the caller reports it.
-ProgramOptions LoadSettings(const IniFile& file);
+// function, and the caller reports it. A file that exists but cannot be read gives the
+// defaults, and `readProblem` (if given) says why; it is empty otherwise.
+ProgramOptions LoadSettings(const IniFile& file, std::string* readProblem = nullptr);
 // Writes the fifteen keys in order with one write of the file. A refused write
-// (IniWriteError) leaves the file as it was.
+// (IniWriteError, with the file and the reason) leaves the file as it was.
 void SaveSettings(IniFile& file, const ProgramOptions& options);
+
+// The texts (UTF-8) of the settings that a value of the file could not keep, and the keys
+// of the file's values in the settings window.
+struct UnkeptValue {
+    std::string key;     // "SaveFile", "Name1", "Name2"; "COM1" .. for [Ports]
+    std::string kept;    // the value the file keeps
+    std::string wanted;  // the value that could not be written
+    std::string characters;  // what the file cannot hold
+};
+// The strings of `wanted` that the settings file cannot hold (CharactersSettingsCannotHold),
+// each with the value the file keeps instead (`stored`, as last read). `wanted` comes back
+// with those values in their place.
+std::vector<UnkeptValue> KeepValuesTheFileCannotHold(const std::string& settingsFile, ProgramOptions& wanted,
+                                                     const ProgramOptions& stored);
+
+// The list's texts of the settings file's problems.
+std::string SettingsNotSavedText(const std::string& path, const std::string& reason);
+std::string SettingsNotReadText(const std::string& path, const std::string& reason);
+std::string ValueNotKeptText(const std::string& path, const UnkeptValue& value);
 
 }  // namespace qel

@@ -20,7 +20,9 @@ const QEvent::Type kRefreshEvent = static_cast<QEvent::Type>(QEvent::registerEve
 
 }  // namespace
 
-TDiagnosticsList::TDiagnosticsList(QWidget* parent) : QAbstractScrollArea(parent) {
+TDiagnosticsList::TDiagnosticsList(QWidget* parent) : TDiagnosticsList(DiagnosticLines::kDefaultBound, parent) {}
+
+TDiagnosticsList::TDiagnosticsList(std::size_t bound, QWidget* parent) : QAbstractScrollArea(parent), lines_(bound) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setFocusPolicy(Qt::StrongFocus);
@@ -54,7 +56,13 @@ QString TDiagnosticsList::LineText(int row) const {
 }
 
 void TDiagnosticsList::AppendLine(const std::string& utf8) {
-    lines_.Append(utf8);
+    if (const std::size_t dropped = lines_.Append(utf8); dropped > 0) {
+        // The oldest lines went at the bound, and a line before the new one says so: the
+        // selection stays on its line, and the widest line measured is kept.
+        const int shift = static_cast<int>(dropped);
+        currentRow_ = currentRow_ >= shift ? currentRow_ - shift : -1;
+        widest_ = std::max(widest_, Measure(LineText(count() - 2)));
+    }
     widest_ = std::max(widest_, Measure(QString::fromStdString(utf8)));
     ScheduleRefresh();
 }

@@ -11,7 +11,8 @@ namespace qel {
 
 // The diagnostics list of the settings window (ListBox1): one row of text per line, every
 // row as high as the font's line. Appending a line measures that line only and never lays
-// out the lines already there, so the list stays as cheap at 100 000 lines as at 10. The
+// out the lines already there, so the list stays as cheap at 100 000 lines as at 10. It
+// keeps the newest lines up to DiagnosticLines' bound (500 000). The
 // scroll bars, the follow to the newest line and the repaint are brought up to date once
 // per batch of events. A click selects a line; the wheel and the keys scroll.
 class TDiagnosticsList : public QAbstractScrollArea {
@@ -19,6 +20,8 @@ class TDiagnosticsList : public QAbstractScrollArea {
 
 public:
     explicit TDiagnosticsList(QWidget* parent = nullptr);
+    // A list of another bound, for tests.
+    TDiagnosticsList(std::size_t bound, QWidget* parent);
 
     void AppendLine(const std::string& utf8);
     void Clear();

@@ -142,8 +142,8 @@ void TComSetup::ConnectHandlers() {
     connect(ui_->N6, &QAction::triggered, this, &TComSetup::N6Click);
     connect(ui_->N3, &QAction::triggered, this, &TComSetup::N3Click);
     connect(ui_->N10, &QAction::triggered, this, &TComSetup::N10Click);
-    connect(ui_->ComboBox1, &QComboBox::currentIndexChanged, this, &TComSetup::UpdatePortHints);
-    connect(ui_->ComboBox2, &QComboBox::currentIndexChanged, this, &TComSetup::UpdatePortHints);
+    connect(ui_->ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ShowPortHint(0); });
+    connect(ui_->ComboBox2, &QComboBox::currentIndexChanged, this, [this] { ShowPortHint(1); });
     connect(ui_->N7, &QAction::triggered, this, &TComSetup::N7Click);
     connect(ui_->LOG1, &QAction::triggered, this, &TComSetup::LOG1Click);
     connect(ui_->N8, &QAction::triggered, this, &TComSetup::N8Click);
@@ -177,10 +177,14 @@ void TComSetup::FormDestroy() {
     Timer1.stop();
     keeperTicks_.Stop();
     if (SettingsFile) {
-        // Nothing may stop the program from ending now; a refused write is only told on
-        // the terminal.
+        // Nothing may stop the program from ending now: no box is shown; the list (and
+        // the terminal) say what could not be saved.
         try {
-            SaveSettings();
+            SaveSettings(false);
+        } catch (const IniWriteError& e) {
+            const std::string text = SettingsNotSavedText(e.Path(), e.Reason());
+            state_.Log.Note(text);
+            std::fprintf(stderr, "qel1-agent: %s\n", text.c_str());
         } catch (const std::exception& e) {
             std::fprintf(stderr, "qel1-agent: settings not saved: %s\n", e.what());
         } catch (...) {
@@ -195,11 +199,37 @@ void TComSetup::FormDestroy() {
 }
 
 void TComSetup::LoadSettings() {
-    ShowOptions(qel::LoadSettings(*SettingsFile));
+    std::string problem;
+    storedOptions_ = qel::LoadSettings(*SettingsFile, &problem);
+    ShowOptions(storedOptions_);
     UpdatePortHints();
+    if (!problem.empty()) state_.Log.Report(SettingsNotReadText(SettingsFile->Path(), problem));
 }
 
-void TComSetup::SaveSettings() { qel::SaveSettings(*SettingsFile, Options()); }
+// A value that the file's encoding cannot hold is not written: the file keeps the value it
+// has, the controls show it again, and the list (with a box while the window is there)
+// says which characters could not be kept.
+void TComSetup::SaveSettings(bool windowStays) {
+    ProgramOptions options = Options();
+    const std::vector<UnkeptValue> unkept = KeepValuesTheFileCannotHold(SettingsFile->Path(), options, storedOptions_);
+    for (const UnkeptValue& value : unkept) {
+        const std::string text = ValueNotKeptText(SettingsFile->Path(), value);
+        if (windowStays)
+            state_.Log.Report(text);
+        else
+            state_.Log.Note(text);
+    }
+    if (windowStays && !unkept.empty()) {
+        ui_->Edit1->setText(QString::fromStdString(options.dataFile));
+        for (int connection : {1, 2}) {
+            const std::string& name = options.deviceNames[static_cast<std::size_t>(connection - 1)];
+            state_.DeviceNames[static_cast<std::size_t>(connection - 1)] = name;
+            if (TQEL1M_Control* window = ControlWindow(connection)) window->SetDeviceNameText(name);
+        }
+    }
+    qel::SaveSettings(*SettingsFile, options);
+    storedOptions_ = options;
+}
 
 void TComSetup::ApplyConnections() { connections_.Apply(Options()); }
 
@@ -210,7 +240,9 @@ void TComSetup::BitBtn1Click() {
     connections_.Disconnect();
     ApplyConnections();
     try {
-        SaveSettings();
+        SaveSettings(true);
+    } catch (const IniWriteError& e) {
+        state_.Log.ReportWithDetail(kConfigurationWriteError, SettingsNotSavedText(e.Path(), e.Reason()));
     } catch (...) {
         state_.Log.Report(kConfigurationWriteError);
     }
@@ -259,22 +291,29 @@ void TComSetup::N10Click() {
 }
 
 // The port lists keep their texts COM1 .. COM8; each entry's hint, and the list's own
-// hint below the designed one, name the device that the COM name stands for.
+// hint below the designed one, name the device that the COM name stands for. [Ports] is
+// read once for both lists.
 void TComSetup::UpdatePortHints() {
     const std::string settings = SettingsFile ? SettingsFile->Path() : ConfigurationFilePath();
+    const auto paths = PortDevicePaths(settings);
     QComboBox* const boxes[] = {ui_->ComboBox1, ui_->ComboBox2};
     for (int n = 0; n < 2; ++n) {
         QComboBox* box = boxes[n];
         for (int i = 0; i < box->count() && i < kPortCount; ++i)
-            box->setItemData(i, QString::fromStdString(PortDevicePath(settings, static_cast<unsigned>(i) + 1)),
-                             Qt::ToolTipRole);
-        QString hint = portHints_[static_cast<std::size_t>(n)];
-        const int index = box->currentIndex();
-        if (index >= 0 && index < kPortCount)
-            hint += QStringLiteral("\n") + box->itemText(index) + QString::fromUtf8(" → ") +
-                    box->itemData(index, Qt::ToolTipRole).toString();
-        box->setToolTip(hint);
+            box->setItemData(i, QString::fromStdString(paths[static_cast<std::size_t>(i)]), Qt::ToolTipRole);
+        ShowPortHint(n);
     }
+}
+
+// The hint of port list `n` (0, 1) for its selection, from the entries' hints.
+void TComSetup::ShowPortHint(int n) {
+    QComboBox* box = n == 0 ? ui_->ComboBox1 : ui_->ComboBox2;
+    QString hint = portHints_[static_cast<std::size_t>(n)];
+    const int index = box->currentIndex();
+    if (index >= 0 && index < kPortCount)
+        hint += QStringLiteral("\n") + box->itemText(index) + QString::fromUtf8(" → ") +
+                box->itemData(index, Qt::ToolTipRole).toString();
+    box->setToolTip(hint);
 }
 
 void TComSetup::LOG1Click() {

@@ -127,17 +127,21 @@ private:
     ConnectionControls Controls(int connection) const;
 
     void LoadSettings();
-    void SaveSettings();
+    // `windowStays`: the window lives on (Accept), so a box may be shown and the controls
+    // brought back to what the file keeps.
+    void SaveSettings(bool windowStays);
     void ApplyConnections();
     void BuildMenus();
     void FrameGroupsAroundTheirControls();
     void ConnectHandlers();
     void UpdatePortHints();
+    void ShowPortHint(int n);
 
     QMenu* PopupMenu1 = nullptr;  // the diagnostics list's pop-up menu
     QMenu* PopupMenu2 = nullptr;  // the tray menu
     TTrayIcon* trayIcon_ = nullptr;
     std::unique_ptr<IniFile> SettingsFile;
+    ProgramOptions storedOptions_;  // as last read from or written to the file
     std::array<QString, 2> portHints_;  // the designed hints of ComboBox1 and ComboBox2
     QtTickSource keeperTicks_;
 };

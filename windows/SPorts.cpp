@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "Dialogs.h"
+#include "Configuration.h"
 #include "PortPaths.h"
 #include "ProfileFile.h"
 #include "ui_SPorts.h"
@@ -18,9 +19,6 @@ namespace qel {
 namespace {
 
 constexpr int kDeviceColumnWidth = 280;
-// Stands for a key that the file does not hold (no value read from a file contains it).
-constexpr const char* kAbsent = "\n";
-
 std::optional<SerialDeviceSource>& SourceOverride() {
     static std::optional<SerialDeviceSource> source;
     return source;
@@ -36,7 +34,13 @@ std::vector<SerialDeviceDetails> QtSerialDevices() {
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-std::string PortKey(int port) { return "COM" + std::to_string(port); }
+std::string PortKey(int port) { return qel::PortKey(static_cast<unsigned>(port)); }
+
+std::vector<std::string> DialogPortKeys() {
+    std::vector<std::string> keys;
+    for (int port = 1; port <= TPortsDialog::kPortCount; ++port) keys.push_back(PortKey(port));
+    return keys;
+}
 
 // "FTDI FT232R USB UART, № A12345" for a tool tip.
 QString DetailsText(const SerialDeviceChoice& device) {
@@ -95,6 +99,8 @@ void TPortsDialog::FillDeviceList() {
 }
 
 void TPortsDialog::FillPortBoxes() {
+    // One reading of [Ports] for all the boxes.
+    const auto stored = GetProfileStrings(settingsFile_, kPortsSection, DialogPortKeys());
     for (int port = 1; port <= kPortCount; ++port) {
         QComboBox& box = PortBox(port);
         box.addItem(QString());
@@ -103,7 +109,7 @@ void TPortsDialog::FillPortBoxes() {
             box.setItemData(box.count() - 1, DetailsText(device), Qt::ToolTipRole);
         }
         box.lineEdit()->setPlaceholderText(Q("/dev/ttyS" + std::to_string(port - 1)));
-        const std::string bound = GetProfileString(settingsFile_, kPortsSection, PortKey(port), "");
+        const std::string bound = stored[static_cast<std::size_t>(port - 1)].value_or("");
         const int index = box.findText(Q(bound));
         if (index >= 0)
             box.setCurrentIndex(index);
@@ -112,14 +118,24 @@ void TPortsDialog::FillPortBoxes() {
     }
 }
 
-bool TPortsDialog::SaveBindings() {
+// The bindings that changed from what the file holds, with the file's values.
+std::vector<TPortsDialog::Binding> TPortsDialog::ChangedBindings() {
+    const auto stored = GetProfileStrings(settingsFile_, kPortsSection, DialogPortKeys());
+    std::vector<Binding> changed;
     for (int port = 1; port <= kPortCount; ++port) {
         const std::string wanted = PortBox(port).currentText().trimmed().toStdString();
-        const std::string stored = GetProfileString(settingsFile_, kPortsSection, PortKey(port), kAbsent);
-        if (wanted == stored || (wanted.empty() && stored == kAbsent)) continue;
-        if (!WriteProfileString(settingsFile_, kPortsSection, PortKey(port), wanted)) return false;
+        const std::optional<std::string>& was = stored[static_cast<std::size_t>(port - 1)];
+        if ((was && wanted == *was) || (wanted.empty() && !was)) continue;
+        changed.push_back({port, wanted, was.value_or("")});
     }
-    return true;
+    return changed;
+}
+
+bool TPortsDialog::SaveBindings(std::string* reason) {
+    // One reading and at most one write of the file for all the bindings that changed.
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const Binding& binding : ChangedBindings()) entries.emplace_back(PortKey(binding.port), binding.wanted);
+    return entries.empty() || WriteProfileStrings(settingsFile_, kPortsSection, entries, reason);
 }
 
 std::optional<std::pair<int, int>> TPortsDialog::SharedDevice() {
@@ -140,6 +156,25 @@ std::optional<std::pair<int, int>> TPortsDialog::SharedDevice() {
 }
 
 void TPortsDialog::accept() {
+    // A path that the file's encoding cannot hold is not written: its box shows the bound
+    // path again, and the dialog stays open saying which characters cannot be kept.
+    QStringList unkept;
+    for (const Binding& binding : ChangedBindings()) {
+        std::string characters = CharactersSettingsCannotHold(settingsFile_, binding.wanted);
+        if (characters.empty()) continue;
+        unkept << Q(ValueNotKeptText(settingsFile_, {PortKey(binding.port), binding.stored, binding.wanted,
+                                                     std::move(characters)}));
+        QComboBox& box = PortBox(binding.port);
+        const int index = box.findText(Q(binding.stored));
+        if (index >= 0)
+            box.setCurrentIndex(index);
+        else
+            box.setEditText(Q(binding.stored));
+    }
+    if (!unkept.isEmpty()) {
+        AppDialogs().Error(this, unkept.join(QLatin1Char('\n')));
+        return;
+    }
     // One device opens on one port only: binding it to two is most likely a slip.
     if (const auto shared = SharedDevice()) {
         const QString text = Q(kSharedDeviceWarning)
@@ -147,8 +182,10 @@ void TPortsDialog::accept() {
                                       PortBox(shared->first).currentText().trimmed());
         if (!AppDialogs().ConfirmOkCancel(this, windowTitle(), text)) return;
     }
-    if (!SaveBindings()) {
-        AppDialogs().Error(this, QString::fromUtf8("Не удалось записать порты в файл настроек ") + Q(settingsFile_));
+    std::string reason;
+    if (!SaveBindings(&reason)) {
+        AppDialogs().Error(this, QString::fromUtf8("Не удалось записать порты в файл настроек ") + Q(settingsFile_) +
+                                     Q(reason.empty() ? std::string() : ": " + reason));
         return;
     }
     QDialog::accept();

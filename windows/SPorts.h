@@ -48,8 +48,8 @@ public:
     QComboBox& PortBox(int port);  // 1 .. 8
     const std::vector<SerialDeviceChoice>& Devices() const { return devices_; }
 
-    // Writes the changed bindings; false when the file refused a write.
-    bool SaveBindings();
+    // Writes the changed bindings; false when the file refused the write (`reason` says why).
+    bool SaveBindings(std::string* reason = nullptr);
     // The first two ports (numbers) whose boxes name one device, by the same path or by
     // two paths of one node; none when each device has one port.
     std::optional<std::pair<int, int>> SharedDevice();
@@ -57,6 +57,12 @@ public:
     void accept() override;
 
 private:
+    struct Binding {
+        int port;
+        std::string wanted;  // as the box holds it
+        std::string stored;  // as the file holds it ("" when it holds none)
+    };
+    std::vector<Binding> ChangedBindings();
     void FillDeviceList();
     void FillPortBoxes();
 

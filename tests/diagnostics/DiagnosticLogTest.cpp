@@ -32,6 +32,18 @@ TEST(DiagnosticLogTest, ReportWithScreenMessagesShowsTheLineFirstThenTheBox) {
     EXPECT_EQ(sink.linesWhenBoxOpened, std::vector<std::size_t>{1});
 }
 
+// A report with its detail: two lines in the list, and a box that shows both.
+TEST(DiagnosticLogTest, AReportWithDetailShowsBothLinesInTheListAndInTheBox) {
+    RecordingSink sink;
+    sink.screenMessages = true;
+    sink.log.ReportWithDetail("Ошибка", "файл /x: нет места на диске");
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"line:Ошибка", "line:файл /x: нет места на диске",
+                                                     "beep:question", "box:Ошибка\nфайл /x: нет места на диске"}));
+    // The detail as a second line of an ordinary report stays out of its box.
+    sink.log.Report("Ошибка", "вторая строка");
+    EXPECT_EQ(sink.boxes.back(), "Ошибка");
+}
+
 TEST(DiagnosticLogTest, ScreenMessagesAreReadAtEachReport) {
     RecordingSink sink;
     sink.log.Report("a");

@@ -101,17 +101,44 @@ TEST_F(ProgramFolders, AnInstalledProgramStartsFromTheSystemsSettingsAndFilesInt
     EXPECT_TRUE(PollUntil([&] { return ReadBytes(data) == kLine; }, 8000)) << ReadBytes(data) << agent->Log();
     End();
 
-    // The user's settings: a copy of the system's, saved by the program in its own form.
+    // The user's settings: a copy of the system's, saved by the program in the file's own
+    // encoding, UTF-8. (Lines that were there keep their line ends; new ones end in CR LF.)
     const std::string settings = home + "/.config/qel1-agent/QEL1_Agent.ini";
     const std::string saved = ReadBytes(settings);
-    // (Lines that were there keep their line ends; new ones end in CR LF.)
-    EXPECT_NE(saved.find(Utf8ToCp1251("SaveFile=Данные.qel\n")), std::string::npos) << saved;
-    EXPECT_NE(saved.find(Utf8ToCp1251("Name1=Кабинет 3\n")), std::string::npos) << saved;
+    EXPECT_EQ(saved.rfind(system, 0), 0u) << saved;
+    EXPECT_NE(saved.find("SaveFile=Данные.qel\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Name1=Кабинет 3\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("COM1=" + device->Path() + "\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("\nName2=\r\n"), std::string::npos) << saved;
     // Nothing was written beside the program, in the system's folder or the current one.
     EXPECT_EQ(TempFolder::Entries(prefix + "/bin"), std::set<std::string>{"qel1-agent"});
     EXPECT_EQ(ReadBytes(Root("etc/qel1-agent/QEL1_Agent.ini")), system);
+    EXPECT_TRUE(TempFolder::Entries(work).empty());
+}
+
+// A data folder that cannot be made (here a file stands where it should be) is noted at
+// start, and relative data paths go to a folder that exists and can be written, the
+// settings folder, never to the folder the program was started in.
+TEST_F(ProgramFolders, WithoutADataFolderRelativeDataGoesToTheSettingsFolderNotTheCurrentOne) {
+    const std::string prefix = Root("usr");
+    fs::create_directories(prefix + "/bin");
+    fs::create_directories(prefix + "/share/qel1-agent");
+    fs::copy_file(QEL_AGENT_PROGRAM, prefix + "/bin/qel1-agent");
+    const std::string config = home + "/.config/qel1-agent";
+    fs::create_directories(config);
+    WriteIni(config + "/QEL1_Agent.ini", SettingsLines({device->Path()}, {"Con1check=1", "Con1numCOM=1"}));
+    WriteBytes(Root("not-a-folder"), "");
+
+    Start(prefix + "/bin/qel1-agent", {{"XDG_DATA_HOME", Root("not-a-folder")}});
+    ASSERT_TRUE(agent->WaitLog("Папка данных " + Root("not-a-folder") + "/qel1-agent/ не создаётся (", kStartMs))
+        << agent->Log();
+    EXPECT_NE(agent->Log().find("): файлы данных с относительным путём записываются в " + config + "/"),
+              std::string::npos)
+        << agent->Log();
+    ASSERT_TRUE(Holds()) << agent->Log();
+    device->SendBytes(kExamplePacket);
+    EXPECT_TRUE(PollUntil([&] { return ReadBytes(config + "/Data.qel") == kLine; }, 8000)) << agent->Log();
+    End();
     EXPECT_TRUE(TempFolder::Entries(work).empty());
 }
 

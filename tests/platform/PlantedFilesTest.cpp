@@ -41,7 +41,8 @@ TEST_F(PlantedSettingsFile, APipeIsNeitherWaitedOnNorWritten) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
-TEST_F(PlantedSettingsFile, ALinkOfAnotherUserIsNeitherReadNorWritten) {
+TEST_F(PlantedSettingsFile, ALinkOfAnotherUserInASharedFolderIsNeitherReadNorWritten) {
+    ASSERT_EQ(::chmod(dir_.Path().c_str(), 01777), 0);
     const std::string victim = dir_ / "victim";
     WriteBytes(victim, "[S]\r\nK=secret\r\n");
     ASSERT_EQ(::symlink("victim", ini_.c_str()), 0);
@@ -51,7 +52,7 @@ TEST_F(PlantedSettingsFile, ALinkOfAnotherUserIsNeitherReadNorWritten) {
     EXPECT_EQ(ReadBytes(victim), "[S]\r\nK=secret\r\n");
     EXPECT_EQ(dir_.Entries(), (std::set<std::string>{"victim", "QEL1_Agent.ini"}));
 
-    // Followed when it is the user's own (or root's).
+    // Followed when it is the user's own.
     ASSERT_EQ(::lchown(ini_.c_str(), ::geteuid(), ::getegid()), 0);
     EXPECT_EQ(GetProfileString(ini_, "S", "K", "<def>"), "secret");
     EXPECT_TRUE(WriteProfileString(ini_, "S", "K", "v"));

@@ -4,8 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
+#include <vector>
 
+#include "PosixFile.h"
 #include "TestFiles.h"
 
 namespace qel {
@@ -140,7 +146,10 @@ TEST_F(ProfileFileTest, WrittenTextIsOneLineInTheFilesCodePage) {
     // A line break in a value must not split the entry or plant another key.
     EXPECT_EQ(Write("", "S", "Name", "a\r\nCon1check=1"), "[S]\r\nName=a  Con1check=1\r\n");
     EXPECT_EQ(GetProfileString(ini_, "S", "Con1check", "<def>"), "<def>");
-    EXPECT_EQ(Write("", "S", "K", "中ё"), "[S]\r\nK=?\xB8\r\n");
+    // Code page 1251 where it holds the line; a line it cannot hold goes in as UTF-8, not "?".
+    EXPECT_EQ(Write("", "S", "K", "ёЖ"), "[S]\r\nK=\xB8\xC6\r\n");
+    EXPECT_EQ(Write("", "S", "K", "中ё"), "[S]\r\nK=中ё\r\n");
+    EXPECT_EQ(GetProfileString(ini_, "S", "K", ""), "中ё");
 }
 
 TEST_F(ProfileFileTest, FollowsALinkAndKeepsTheFilesMode) {
@@ -201,6 +210,90 @@ TEST_F(ProfileFileTest, AnOrdinaryUserCannotWriteAReadOnlyFileOrFolder) {
     // The same user may write a file of its own in the open folder.
     EXPECT_TRUE(test::RunUnprivileged([&] { return WriteProfileString(dir_ / "open/own.ini", "S", "K", "2"); }));
     EXPECT_EQ(ReadBytes(dir_ / "open/own.ini"), "[S]\r\nK=2\r\n");
+}
+
+// What a save killed part-way left beside the file (a hidden ".QEL1_Agent.ini.XXXXXX") goes
+// at the next save; names of another form, other files' leftovers and folders stay.
+TEST_F(ProfileFileTest, TheNextSaveRemovesTheLeftoversOfKilledSaves) {
+    WriteBytes(ini_, "[S]\r\nK=1\r\n");
+    for (const char* name : {".QEL1_Agent.ini.a1B2c3", ".QEL1_Agent.ini.XXXXXX", ".QEL1_Agent.ini.abc", ".QEL1_Agent.ini.abcdefg",
+                             ".Data.qel.a1B2c3", "QEL1_Agent.ini.a1B2c3", ".QEL1_Agent.ini.ab-d3f"})
+        WriteBytes(dir_ / name, "left");
+    std::filesystem::create_directory(dir_ / ".QEL1_Agent.ini.Folder");
+    EXPECT_TRUE(WriteProfileString(ini_, "S", "K", "2"));
+    EXPECT_EQ(dir_.Entries(), (std::set<std::string>{"QEL1_Agent.ini", ".QEL1_Agent.ini.abc", ".QEL1_Agent.ini.abcdefg",
+                                                     ".Data.qel.a1B2c3", "QEL1_Agent.ini.a1B2c3",
+                                                     ".QEL1_Agent.ini.ab-d3f", ".QEL1_Agent.ini.Folder"}));
+    EXPECT_EQ(ReadBytes(ini_), "[S]\r\nK=2\r\n");
+}
+
+// A refused write says why, in the list's language, and leaves the file as it was.
+TEST_F(ProfileFileTest, ARefusedWriteSaysWhy) {
+    struct Case {
+        const char* name;
+        std::function<std::string()> prepare;
+        std::string reason;
+    };
+    const std::vector<Case> cases{
+        {"missing folder", [&] { return dir_ / "missing/QEL1_Agent.ini"; }, "нет такой папки"},
+        {"read-only file",
+         [&] {
+             WriteBytes(ini_, "[S]\r\nK=1\r\n");
+             ::chmod(ini_.c_str(), 0444);
+             return ini_;
+         },
+         "файл только для чтения"},
+        {"a file as folder",
+         [&] {
+             WriteBytes(dir_ / "file", "");
+             return dir_ / "file/QEL1_Agent.ini";
+         },
+         "в пути к нему не папка"},
+        {"a folder at the path",
+         [&] {
+             std::filesystem::create_directory(dir_ / "folder.ini");
+             return dir_ / "folder.ini";
+         },
+         "на его месте папка"},
+        {"no name", [] { return std::string(); }, "нет имени файла"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = c.prepare();
+        const std::string before = std::filesystem::is_regular_file(path) ? ReadBytes(path) : std::string();
+        std::string reason;
+        EXPECT_FALSE(WriteProfileStrings(path, "S", {{"K", "2"}}, &reason));
+        EXPECT_EQ(reason, c.reason);
+        if (!before.empty()) {
+            EXPECT_EQ(ReadBytes(path), before);
+        }
+    }
+    // A full disk: the old file stays whole and no temporary file is left.
+    WriteBytes(dir_ / "full.ini", "[S]\r\nK=1\r\n");
+    PosixFile::SetWriteCallForTesting([](int, const void*, std::size_t) -> ssize_t {
+        errno = ENOSPC;
+        return -1;
+    });
+    std::string full;
+    EXPECT_FALSE(WriteProfileStrings(dir_ / "full.ini", "S", {{"K", "2"}}, &full));
+    PosixFile::SetWriteCallForTesting(nullptr);
+    EXPECT_EQ(full, "нет места на диске");
+    EXPECT_EQ(ReadBytes(dir_ / "full.ini"), "[S]\r\nK=1\r\n");
+    for (const std::string& name : dir_.Entries()) EXPECT_EQ(name.rfind(".full.ini.", 0), std::string::npos) << name;
+
+    if (::geteuid() != 0) return;
+    // Unreadable for an ordinary user: the reading says so.
+    WriteBytes(dir_ / "private.ini", "[S]\r\nK=1\r\n");
+    ::chmod(dir_.Path().c_str(), 0755);
+    ::chmod((dir_ / "private.ini").c_str(), 0600);
+    const std::string path = dir_ / "private.ini";
+    EXPECT_TRUE(test::RunUnprivileged([&] {
+        std::string problem;
+        const auto values = GetProfileStrings(path, "S", {"K"}, 2048, &problem);
+        std::string reason;
+        return !values[0] && problem == "нет прав на чтение" && !WriteProfileStrings(path, "S", {{"K", "2"}}, &reason) &&
+               reason == "нет прав на чтение";
+    }));
 }
 
 }  // namespace

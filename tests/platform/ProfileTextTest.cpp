@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "Cp1251.h"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -88,4 +90,22 @@ TEST(ProfileText, TheSettingsOfTheProgramInOnePass) {
 }
 
 }  // namespace
+// Each value comes with its own line's encoding, and names match in either encoding; a
+// replaced line with a non-ASCII name takes the name as written now, so the line has one
+// encoding.
+TEST(ProfileText, ValuesComeWithTheirLinesEncodingAndNamesMatchInEither) {
+    const std::string text = "[Кабинет]\r\n" + Utf8ToCp1251("Имя=Ёлка\r\n") + "Путь=/srv/Данные\r\nA=1\r\n";
+    const auto values = FindProfileLineValues(text, Utf8ToCp1251("кабинет"), {Utf8ToCp1251("имя"), "путь", "A", "B"});
+    ASSERT_TRUE(values[0] && values[1] && values[2]);
+    EXPECT_EQ(values[0]->bytes, Utf8ToCp1251("Ёлка"));
+    EXPECT_FALSE(values[0]->utf8);
+    EXPECT_EQ(values[1]->bytes, "/srv/Данные");
+    EXPECT_TRUE(values[1]->utf8);
+    EXPECT_EQ(values[2]->bytes, "1");
+    EXPECT_FALSE(values[2]->utf8);
+    EXPECT_FALSE(values[3]);
+    EXPECT_EQ(WriteProfileValues(text, "Кабинет", {{"Имя", "Ёж"}, {"A", "2"}}).Joined(),
+              "[Кабинет]\r\nИмя=Ёж\r\nПуть=/srv/Данные\r\nA=2\r\n");
+}
+
 }  // namespace qel

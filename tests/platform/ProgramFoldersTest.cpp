@@ -27,7 +27,7 @@ std::string ProgramIn(const TempFolder& root, bool installed) {
 TEST(ProgramFolders, AWritableFolderWithoutAnInstallationAroundItIsAPortableCopy) {
     TempFolder root;
     const std::string bin = ProgramIn(root, false);
-    const ProgramFolders folders = LocateProgramFolders(bin, {"/home/u", "/cfg", "/data", "/etc/it"});
+    const ProgramFolders folders = LocateProgramFolders(bin, {"/home/u", "/cfg", "/data", "/etc/it", ""});
     EXPECT_TRUE(folders.portable);
     EXPECT_EQ(folders.settingsFolder, bin);
     EXPECT_EQ(folders.documentationFolder, bin);
@@ -47,14 +47,14 @@ TEST(ProgramFolders, AnInstalledProgramFollowsTheXdgVariables) {
         std::vector<std::string> system;
     };
     const Case cases[] = {
-        {{"/home/u", "", "", ""}, "/home/u/.config/qel1-agent/", "/home/u/.local/share/qel1-agent/",
+        {{"/home/u", "", "", "", ""}, "/home/u/.config/qel1-agent/", "/home/u/.local/share/qel1-agent/",
          {"/etc/xdg/qel1-agent/"}},
-        {{"/home/u/", "/c/x", "/d/y/", "/etc/it:/etc/xdg"}, "/c/x/qel1-agent/", "/d/y/qel1-agent/",
+        {{"/home/u/", "/c/x", "/d/y/", "/etc/it:/etc/xdg", ""}, "/c/x/qel1-agent/", "/d/y/qel1-agent/",
          {"/etc/it/qel1-agent/", "/etc/xdg/qel1-agent/"}},
         // Relative values do not count (XDG rules); empty entries of the list are skipped.
-        {{"/home/u", "rel/cfg", "./data", "etc:/opt/it/::"}, "/home/u/.config/qel1-agent/",
+        {{"/home/u", "rel/cfg", "./data", "etc:/opt/it/::", ""}, "/home/u/.config/qel1-agent/",
          "/home/u/.local/share/qel1-agent/", {"/opt/it/qel1-agent/"}},
-        {{"/home/u", "", "", "relative:only"}, "/home/u/.config/qel1-agent/", "/home/u/.local/share/qel1-agent/",
+        {{"/home/u", "", "", "relative:only", ""}, "/home/u/.config/qel1-agent/", "/home/u/.local/share/qel1-agent/",
          {"/etc/xdg/qel1-agent/"}},
     };
     for (const Case& c : cases) {
@@ -77,7 +77,7 @@ TEST(ProgramFolders, AFolderTheUserCannotWriteMakesTheProgramAnInstalledOne) {
     ::chmod(root.Path().c_str(), 0755);
     ::chmod((root / "usr").c_str(), 0755);
     EXPECT_TRUE(test::RunUnprivileged([&] {
-        const ProgramFolders folders = LocateProgramFolders(bin, {"/home/u", "", "", ""});
+        const ProgramFolders folders = LocateProgramFolders(bin, {"/home/u", "", "", "", ""});
         return !folders.portable && folders.settingsFolder == "/home/u/.config/qel1-agent/";
     }));
     ::chmod(bin.c_str(), 0755);
@@ -90,7 +90,7 @@ TEST(ProgramFolders, FilesAreTakenFromTheUserThenTheSystemThenTheInstallation) {
     fs::create_directories(root / "it1/qel1-agent");
     fs::create_directories(root / "it2/qel1-agent");
     const ProgramFolders folders =
-        LocateProgramFolders(bin, {root / "home", "", "", root / "it1" + ":" + root / "it2"});
+        LocateProgramFolders(bin, {root / "home", "", "", root / "it1" + ":" + root / "it2", ""});
     const std::string user = root / "home/.config/qel1-agent/report.rtf";
     const std::string it1 = root / "it1/qel1-agent/report.rtf";
     const std::string it2 = root / "it2/qel1-agent/report.rtf";
@@ -108,15 +108,16 @@ protected:
     void SetUp() override {
         bin = ProgramIn(root, true);
         fs::create_directories(root / "etc/qel1-agent");
-        folders = LocateProgramFolders(bin, {root / "home", "", "", root / "etc"});
+        folders = LocateProgramFolders(bin, {root / "home", "", "", root / "etc", ""});
     }
     std::string Prepare() {
         const test::CurrentFolder keep(root.Path());  // the current folder is put back afterwards
         std::ostringstream log;
-        PrepareProgramFolders(folders, log);
+        notes = PrepareProgramFolders(folders, log);
         current = fs::current_path().string() + "/";
         return log.str();
     }
+    std::vector<std::string> notes;
     TempFolder root;
     std::string bin, current;
     ProgramFolders folders;
@@ -146,20 +147,39 @@ TEST_F(PreparedFolders, WithoutASystemCopyNoSettingsFileIsMadeUntilTheProgramSav
     EXPECT_EQ(current, root / "home/.local/share/qel1-agent/");
 }
 
-TEST_F(PreparedFolders, AFolderThatCannotBeMadeIsToldAndTheRestGoesOn) {
+// Without a data folder, relative data paths go to the first fallback folder that exists
+// and can be written, never to the folder the program started in; the list is told.
+TEST_F(PreparedFolders, AFolderThatCannotBeMadeIsToldAndRelativeDataGoesToAWritableFolder) {
     test::WriteBytes(root / "home", "a file where the home folder should be");
+    fs::create_directory(root / "tmp");
+    folders.dataFallbackFolders = {folders.settingsFolder, root / "home/", root / "tmp/"};
     const std::string log = Prepare();
-    EXPECT_NE(log.find("the settings cannot be saved"), std::string::npos) << log;
-    EXPECT_NE(log.find("relative data file names stay in the current folder"), std::string::npos) << log;
-    EXPECT_EQ(current, root.Path() + "/");
+    ASSERT_EQ(notes.size(), 2u) << log;
+    EXPECT_EQ(notes[0], "Папка настроек " + folders.settingsFolder + " не создаётся (" + root / "home/.config" +
+                            ": на его месте не папка): настройки не будут сохранены");
+    EXPECT_EQ(notes[1], "Папка данных " + folders.dataFolder + " не создаётся (" + root / "home/.local" +
+                            ": на его месте не папка): файлы данных с относительным путём записываются в " +
+                            root / "tmp/");
+    EXPECT_EQ(log, "qel1-agent: " + notes[0] + "\nqel1-agent: " + notes[1] + "\n");
+    EXPECT_EQ(current, root / "tmp/");
+}
+
+TEST(ProgramFolders, AnInstalledProgramFallsBackToSettingsHomeAndTemporaryFolders) {
+    TempFolder root;
+    const std::string bin = ProgramIn(root, true);
+    const ProgramFolders folders = LocateProgramFolders(bin, {root / "home", "", "", "", root / "tmp"});
+    EXPECT_EQ(folders.dataFallbackFolders,
+              (std::vector<std::string>{root / "home/.config/qel1-agent/", root / "home/", root / "tmp/"}));
+    const ProgramFolders noTemp = LocateProgramFolders(bin, {root / "home", "", "", "", ""});
+    EXPECT_EQ(noTemp.dataFallbackFolders.back(), "/tmp/");
 }
 
 TEST(ProgramFolders, APortableCopyIsLeftAsItIs) {
     TempFolder root;
-    const ProgramFolders folders = LocateProgramFolders(ProgramIn(root, false), {root / "home", "", "", ""});
+    const ProgramFolders folders = LocateProgramFolders(ProgramIn(root, false), {root / "home", "", "", "", ""});
     const test::CurrentFolder keep(root.Path());
     std::ostringstream log;
-    PrepareProgramFolders(folders, log);
+    EXPECT_TRUE(PrepareProgramFolders(folders, log).empty());
     EXPECT_EQ(log.str(), "");
     EXPECT_FALSE(fs::exists(root / "home"));
     EXPECT_EQ(fs::current_path().string(), root.Path());

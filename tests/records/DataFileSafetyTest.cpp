@@ -258,7 +258,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, NotAFileAtThePath,
 
 // --- planted links ---
 
+// Links of other users are refused where others may write, as in a shared sticky folder.
 TEST_F(DataFileSafety, ALinkOfAnotherUserIsNotFollowed) {
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
     const std::string victim = "precious\r\n";
     WriteBytes("victim", victim);
     ASSERT_EQ(::symlink("victim", "Data.qel"), 0);
@@ -278,6 +280,7 @@ TEST_F(DataFileSafety, ALinkOfAnotherUserIsNotFollowed) {
 }
 
 TEST_F(DataFileSafety, APlantedLinkAtAPredictablePerRecordName) {
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
     WriteBytes("victim", "precious");
     ASSERT_EQ(::symlink("victim", "311205.007"), 0);
     ASSERT_EQ(::lchown("311205.007", kOtherUser, kOtherUser), 0);
@@ -289,7 +292,8 @@ TEST_F(DataFileSafety, APlantedLinkAtAPredictablePerRecordName) {
     EXPECT_EQ(ReadBytes("victim"), "precious");
 }
 
-TEST_F(DataFileSafety, EveryLinkOfAChainMustBeOwnedByTheUserOrRoot) {
+TEST_F(DataFileSafety, EveryLinkOfAChainIsCheckedInItsOwnFolder) {
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
     WriteBytes("victim", "precious");
     ASSERT_EQ(::symlink("victim", "hop"), 0);
     ASSERT_EQ(::lchown("hop", kOtherUser, kOtherUser), 0);
@@ -309,7 +313,7 @@ TEST_F(DataFileSafety, AnOwnLinkIsFollowedAsBefore) {
     EXPECT_TRUE(fs::is_symlink("Data.qel"));
 }
 
-TEST_F(DataFileSafety, AnOrdinaryUserFollowsLinksOfRootButNotOfOthers) {
+TEST_F(DataFileSafety, AnOrdinaryUserFollowsLinksOfTheSharedFoldersOwnerButNotOfOthers) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to plant links of several owners";
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
     WriteBytes("target", "");

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 #include <filesystem>
 
 #include "Configuration.h"
+#include "FileEvents.h"
 #include "TestFiles.h"
 
 namespace qel {
@@ -157,43 +157,9 @@ TEST_F(ConfigurationTest, NameTypedIntoConnectionTwoSurvivesARestart) {
     EXPECT_EQ(o.deviceNames[0], "");
 }
 
-// What happens to the settings file while a step runs, as the kernel tells it.
-class FileEvents {
-public:
-    FileEvents(const std::string& folder, std::string name) : name_(std::move(name)) {
-        fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        ::inotify_add_watch(fd_, folder.c_str(), IN_OPEN | IN_MOVED_TO);
-    }
-    ~FileEvents() { ::close(fd_); }
-    FileEvents(const FileEvents&) = delete;
-    FileEvents& operator=(const FileEvents&) = delete;
-
-    // Openings and replacements (a file renamed onto the name) since the last call.
-    std::pair<int, int> Take() {
-        int opened = 0, replaced = 0;
-        alignas(inotify_event) char buffer[65536];
-        ssize_t n;
-        while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) {
-            for (char* p = buffer; p < buffer + n;) {
-                const auto* e = reinterpret_cast<const inotify_event*>(p);
-                if (e->len > 0 && name_ == e->name) {
-                    opened += (e->mask & IN_OPEN) ? 1 : 0;
-                    replaced += (e->mask & IN_MOVED_TO) ? 1 : 0;
-                }
-                p += sizeof(inotify_event) + e->len;
-            }
-        }
-        return {opened, replaced};
-    }
-
-private:
-    int fd_ = -1;
-    std::string name_;
-};
-
 TEST_F(ConfigurationTest, OneReadingPerLoadAndOneWritePerSave) {
     WriteBytes(path, "[QEL1_Agent]\r\nCon1check=1\r\nName2=x\r\n");
-    FileEvents events(dir.Path(), "QEL1_Agent.ini");
+    test::FileEvents events(dir.Path(), "QEL1_Agent.ini");
     const ProgramOptions o = LoadSettings(ini);
     EXPECT_EQ(events.Take(), std::make_pair(1, 0));
     EXPECT_TRUE(o.Connection(1).inUse);

@@ -30,5 +30,16 @@ TEST(PortPaths, BoundInTheSettingsFileReadAtEachCallElseTheDefaultDevice) {
     EXPECT_EQ(PortDevicePath(folder / "missing.ini", 3), "/dev/ttyS2");
 }
 
+// All sixteen at once give, port by port, what the single reading gives.
+TEST(PortPaths, AllFromOneReadingAsEachOnItsOwn) {
+    TempFolder folder;
+    const std::string ini = folder / "QEL1_Agent.ini";
+    WriteBytes(ini, "[Ports]\r\nCOM1=/dev/pts/7\r\ncom4 = /dev/serial/by-id/usb-FTDI\r\nCOM2=\r\nCOM16=/dev/ttyUSB3\r\n");
+    const auto paths = PortDevicePaths(ini);
+    for (unsigned n = 1; n <= kBindablePorts; ++n) EXPECT_EQ(paths[n - 1], PortDevicePath(ini, n)) << "COM" << n;
+    EXPECT_EQ(paths[3], "/dev/serial/by-id/usb-FTDI");
+    EXPECT_EQ(PortDevicePaths(folder / "missing.ini")[7], "/dev/ttyS7");
+}
+
 }  // namespace
 }  // namespace qel

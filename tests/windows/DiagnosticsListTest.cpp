@@ -82,5 +82,33 @@ TEST_F(DiagnosticsListTest, AClickSelectsTheLineUnderTheMouse) {
     EXPECT_EQ(list.CurrentRow(), -1);  // below the last line
 }
 
+// At its bound the list drops its oldest tenth with one line saying so; the selected line
+// stays selected, the view still follows the newest, and what the list shows is all it holds.
+TEST(DiagnosticsListBound, DropsTheOldestTenthAndKeepsTheSelectionOnItsLine) {
+    TDiagnosticsList list(100, nullptr);
+    list.resize(257, 88);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    for (int n = 0; n < 100; ++n) list.AppendLine("строка " + std::to_string(n));
+    list.SetCurrentRow(50);
+    list.AppendLine("новая");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(list.count(), 92);
+    EXPECT_EQ(list.LineText(0), QStringLiteral("строка 10"));
+    EXPECT_EQ(list.LineText(90), QString::fromStdString(DiagnosticLines::DroppedLinesText(10, 100)));
+    EXPECT_EQ(list.LineText(91), QStringLiteral("новая"));
+    EXPECT_EQ(list.CurrentRow(), 40);
+    EXPECT_EQ(list.LineText(list.CurrentRow()), QStringLiteral("строка 50"));
+    EXPECT_EQ(list.Lines().size(), 92u);
+    EXPECT_EQ(list.Lines().front(), "строка 10");
+    EXPECT_EQ(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
+
+    // A selection among the dropped lines goes with them.
+    while (list.count() < 100) list.AppendLine("x");
+    list.SetCurrentRow(3);
+    list.AppendLine("y");
+    EXPECT_EQ(list.CurrentRow(), -1);
+}
+
 }  // namespace
 }  // namespace qel::test

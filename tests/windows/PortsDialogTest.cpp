@@ -128,7 +128,7 @@ TEST_F(PortsDialog, ARefusedWriteIsToldAndTheDialogStaysOpen) {
     dialog.PortBox(1).setEditText(Q("/dev/ttyUSB0"));
     dialog.accept();
     ASSERT_EQ(dialogs.Count("error"), 1);
-    EXPECT_EQ(dialogs.calls[0].text, Q("Не удалось записать порты в файл настроек " + missing));
+    EXPECT_EQ(dialogs.calls[0].text, Q("Не удалось записать порты в файл настроек " + missing + ": нет такой папки"));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_FALSE(fs::exists(missing));
 }

@@ -21,6 +21,7 @@
 #include "Cp1251.h"
 #include "FixedLayoutFont.h"
 #include "Qel1Samples.h"
+#include "ScopedEnvironment.h"
 #include "SettingsWindowRig.h"
 
 namespace qel::test {
@@ -593,13 +594,18 @@ TEST_F(SettingsWindow, Timer1CountsTheWriteHoldOffDown) {
 
 TEST_F(SettingsWindow, RefusedConfigurationWriteIsReportedOnAcceptAndTheWindowStillHides) {
     SetExecutableFolderOverride(folder / "missing/");
+    // An installed program's settings folder that is not there (nothing made it).
+    const ScopedEnvironment config("XDG_CONFIG_HOME", (folder / "missing-config").c_str());
     Open();
     window->ShowMainWindow();
     window->BitBtn1Click();
-    EXPECT_EQ(Lines(), QStringList({Q("Ошибка при записи текущей конфигурации в реестр")}));
+    EXPECT_EQ(Lines(), QStringList({Q("Ошибка при записи текущей конфигурации в реестр"),
+                                    Q("Настройки не записаны в файл " + folder / "missing-config/qel1-agent/QEL1_Agent.ini" +
+                                      ": нет такой папки; файл остался прежним")}));
     EXPECT_FALSE(window->isVisible());
     window.reset();  // the save at the end fails too, and does not stop the ending
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing-config"));
 }
 
 TEST_F(SettingsWindow, IsTheProgramsOneWindowForItsWholeLife) {

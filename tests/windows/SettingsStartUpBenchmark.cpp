@@ -1,0 +1,99 @@
+// What a huge settings file costs the start of the settings window, against one reading of
+// the file: start-up reads it a fixed, small number of times (the fifteen keys once, [Ports]
+// once for the port hints, and once per connection in use when its port opens), whatever
+// the number of ports. A measurement to run by hand or with `make bench`:
+//   build/bin/settings_startup_benchmark [--benchmark_filter=...]
+// The file is the worst case of its size: [Ports], blank lines, then the program's section.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QByteArray>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "Application.h"
+#include "Configuration.h"
+#include "ExecutableFolder.h"
+#include "IniFile.h"
+#include "ProgramState.h"
+#include "QtTickSource.h"
+#include "SComSetup.h"
+#include "TestFiles.h"
+#include "TrayIcon.h"
+
+namespace {
+
+qel::test::TempFolder& Folder() {
+    static qel::test::TempFolder folder;
+    return folder;
+}
+
+// The settings file of `megabytes`, made once per size beside the pretend executable.
+std::string SettingsFile(std::size_t megabytes) {
+    static std::map<std::size_t, bool> made;
+    const std::string path = Folder() / "QEL1_Agent.ini";
+    if (made[megabytes]) return path;
+    made.clear();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    std::string head = "[Ports]\r\n";
+    for (int n = 1; n <= 8; ++n) head += "COM" + std::to_string(n) + "=/dev/serial/by-id/usb-FTDI_" + std::to_string(n) + "\r\n";
+    bool ok = fd >= 0 && ::write(fd, head.data(), head.size()) == static_cast<ssize_t>(head.size());
+    std::string blanks;
+    for (int i = 0; i < 65536; ++i) blanks += "\r\n";
+    for (std::size_t written = 0; ok && written < (megabytes << 20); written += blanks.size())
+        ok = ::write(fd, blanks.data(), blanks.size()) == static_cast<ssize_t>(blanks.size());
+    const std::string section =
+        "[QEL1_Agent]\r\nCon1check=0\r\nCon2check=0\r\nCon1numCOM=1\r\nCon2numCOM=2\r\nCon1Speed=0\r\n"
+        "Con2Speed=1\r\nCon1QELType=0\r\nCon2QELType=0\r\nGetLastRecordIfError=0\r\nScreenMessages=0\r\n"
+        "Rewrite=0\r\nMultyFiles=0\r\nSaveFile=Data.qel\r\nName1=\r\nName2=\r\n";
+    ok = ok && ::write(fd, section.data(), section.size()) == static_cast<ssize_t>(section.size());
+    if (fd >= 0) ::close(fd);
+    made[megabytes] = ok;
+    return path;
+}
+
+// One reading of the file: the fifteen keys.
+void OneReading(benchmark::State& state) {
+    const qel::IniFile file(SettingsFile(static_cast<std::size_t>(state.range(0))));
+    for (auto _ : state) {
+        const qel::ProgramOptions options = qel::LoadSettings(file);
+        benchmark::DoNotOptimize(options.dataFile);
+        if (options.dataFile != "Data.qel") state.SkipWithError("the keys were not read");
+    }
+}
+
+// The settings window's start: load, port hints, connections. Its end (which saves the
+// settings) is not counted.
+void StartUp(benchmark::State& state) {
+    SettingsFile(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) {
+        qel::ProgramState program;
+        auto window = std::make_unique<qel::TComSetup>(program);
+        benchmark::DoNotOptimize(window.get());
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(OneReading)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(StartUp)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qel::TApplication app(argc, argv);
+    qel::SetExecutableFolderOverride(Folder().Path() + "/");
+    qel::SetSystemTrayAvailableOverride(true);
+    qel::InstallQtTickSource();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    qel::SetExecutableFolderOverride("");
+    return 0;
+}
