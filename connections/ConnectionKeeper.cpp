@@ -29,6 +29,7 @@ bool ConnectionKeeper::Connect(int connection) {
     if (driver.Connect()) {
         const bool wasLost = slot.state == State::Lost;
         Hold(slot);
+        if (OnConnect) OnConnect(connection, true);
         log_.Note(Numbered("соединение ", connection, " состоялось"));
         if (wasLost) TellLink(connection, true);
         return true;
@@ -39,6 +40,7 @@ bool ConnectionKeeper::Connect(int connection) {
     const std::string reason = PortFailureText(connection, driver.DevicePath(), driver.LastOpenFailure());
     std::fprintf(stderr, "qel1-agent: %s\n", reason.c_str());
     std::fflush(stderr);
+    if (OnConnect) OnConnect(connection, false);
     log_.Report(Numbered("соединение ", connection, " не состоялось"), reason);
     return false;
 }
