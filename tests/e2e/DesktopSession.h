@@ -131,7 +131,7 @@ public:
 private:
     bool ServiceOwned() const {
         const std::string out = folder_ + "/owner.out";
-        std::vector<std::string> args = {FindTool("dbus-send"), "--address=" + bus_, "--print-reply",
+        std::vector<std::string> args = {FindTool("dbus-send"), "--bus=" + bus_, "--print-reply",
                                          "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
                                          "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.Notifications"};
         const pid_t pid = Launch(args, {}, "owner.out");
