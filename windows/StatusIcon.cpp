@@ -39,7 +39,7 @@ void PaintMark(QPainter& p, const QRectF& box, StatusLevel level) {
             p.setBrush(QColor(255, 176, 0));
             p.drawPolygon(diamond);
             // The pause sign: two upright bars.
-            const qreal barW = qMax<qreal>(1.0, s * 0.11), barH = s * 0.36, gap = qMax<qreal>(1.0, s * 0.09);
+            const qreal barW = qMax<qreal>(1.0, s * 0.11), barH = s * 0.36, gap = qMax<qreal>(2.0, s * 0.12);
             p.setPen(Qt::NoPen);
             p.setBrush(outline);
             p.drawRect(QRectF(c.x() - gap / 2 - barW, c.y() - barH / 2, barW, barH));
