@@ -63,18 +63,16 @@ public:
 
     // Starts everything; false with the reason when a part does not come up in time.
     bool Start(std::string& why) {
-        // A display number that nobody uses.
-        int display = 100 + static_cast<int>(::getpid() % 700);
-        for (int tries = 0; tries < 50; ++tries, ++display)
-            if (!std::filesystem::exists("/tmp/.X" + std::to_string(display) + "-lock") &&
-                !std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display)))
-                break;
-        display_ = ":" + std::to_string(display);
-        if (!Spawn({FindTool("Xvfb"), display_, "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {}, "xvfb.log") ||
-            !PollUntil([&] { return std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display)); }, 10000)) {
+        // Xvfb picks a display number that nobody uses and writes it to its descriptor 3,
+        // so sessions running side by side never meet.
+        const std::string numberFile = folder_ + "/display";
+        if (!Spawn({FindTool("Xvfb"), "-displayfd", "3", "-screen", "0", "640x480x24", "-nolisten", "tcp"}, {},
+                   "xvfb.log", numberFile) ||
+            !PollUntil([&] { return ReadBytes(numberFile).find('\n') != std::string::npos; }, 10000)) {
             why = "Xvfb did not start";
             return false;
         }
+        display_ = ":" + ReadBytes(numberFile).substr(0, ReadBytes(numberFile).find('\n'));
         const std::string socket = folder_ + "/bus";
         bus_ = "unix:path=" + socket;
         if (!Spawn({FindTool("dbus-daemon"), "--session", "--nofork", "--nopidfile", "--address=" + bus_}, {},
@@ -147,16 +145,17 @@ private:
     }
 
     bool Spawn(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
-               const std::string& logName) {
-        const pid_t pid = Launch(args, env, logName);
+               const std::string& logName, const std::string& descriptor3 = {}) {
+        const pid_t pid = Launch(args, env, logName, descriptor3);
         if (pid <= 0) return false;
         children_.push_back(pid);
         return true;
     }
 
-    // Starts `args` with this process's environment and `env`, its output in `logName`.
+    // Starts `args` with this process's environment and `env`, its output in `logName`;
+    // its descriptor 3 writes to the file `descriptor3` when one is named.
     pid_t Launch(std::vector<std::string> args, const std::map<std::string, std::string>& env,
-                 const std::string& logName) const {
+                 const std::string& logName, const std::string& descriptor3 = {}) const {
         std::vector<std::string> environment;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
@@ -171,17 +170,24 @@ private:
         const std::string logPath = folder_ + "/" + logName;
         const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (log < 0 || devNull < 0) return -1;
+        const int extra =
+            descriptor3.empty() ? -1 : ::open(descriptor3.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (log < 0 || devNull < 0 || (!descriptor3.empty() && extra < 0)) return -1;
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::dup2(devNull, 0);
             ::dup2(log, 1);
             ::dup2(log, 2);
+            if (extra == 3)
+                ::fcntl(3, F_SETFD, 0);  // already in place: only kept open across exec
+            else if (extra >= 0)
+                ::dup2(extra, 3);
             ::execve(argv[0], argv.data(), envp.data());
             ::_exit(127);
         }
         ::close(log);
         ::close(devNull);
+        if (extra >= 0) ::close(extra);
         return pid;
     }
 
