@@ -52,6 +52,8 @@ unset LC_ALL QT_QPA_PLATFORM
 shoot() {
   local size=$1 state=$2 hint=${3:-}
   local agent=$work/agent-$size-$state
+  # The notices of the run before are put away, so each picture shows its own.
+  dunstctl close-all 2> /dev/null || true
   rm -rf "$agent"
   mkdir -p "$agent"
   cp "$bin/qel1-agent" "$agent/"
