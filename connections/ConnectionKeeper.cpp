@@ -29,6 +29,7 @@ bool ConnectionKeeper::Connect(int connection) {
     const State before = slot.state;
     if (driver.Connect()) {
         Hold(slot);
+        if (OnConnect) OnConnect(connection, true);
         log_.Note(Numbered("соединение ", connection, " состоялось"));
         if (before == State::Lost || before == State::Waiting) TellLink(connection, true);
         return true;
@@ -42,7 +43,7 @@ bool ConnectionKeeper::Connect(int connection) {
     const std::string reason = PortFailureText(connection, driver.DevicePath(), driver.LastOpenFailure());
     std::fprintf(stderr, "qel1-agent: %s\n", reason.c_str());
     std::fflush(stderr);
-    if (before != State::Lost && before != State::Waiting) TellLink(connection, false);
+    if (OnConnect) OnConnect(connection, false);
     log_.Report(Numbered("соединение ", connection, " не состоялось"), reason);
     return false;
 }

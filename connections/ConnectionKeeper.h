@@ -47,6 +47,8 @@ public:
 
     // Told when a connection's link goes down (false) or its port is open again (true).
     std::function<void(int connection, bool up)> OnLinkChange;
+    // Told of the outcome of each Connect, before it is noted or reported.
+    std::function<void(int connection, bool opened)> OnConnect;
     // The suspended-time reading (SuspendedMs by default); tests give their own.
     std::function<uint64_t()> SuspendedClock;
 

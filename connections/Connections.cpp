@@ -1,10 +1,13 @@
 #include "Connections.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "PortPaths.h"
 #include "Qel1mCommands.h"
 #include "Regional.h"
+#include "StatusTexts.h"
 
 namespace qel {
 
@@ -29,6 +32,7 @@ bool SpeedFromIndex(int index, TComPortBaudRate& speed) {
 Connections::Connections(ProgramState& state, OptionsSource& options, std::string settingsFile)
     : state_(state),
       options_(options),
+      status_(SystemClock()),
       writer_(options, state.Log, state.Writing),
       reception_(ComDriver1, ComDriver2, options, writer_, state),
       keeper_(ComDriver1, ComDriver2, state.Log) {
@@ -57,7 +61,28 @@ Connections::Connections(ProgramState& state, OptionsSource& options, std::strin
     // A vanished device is the keeper's to report and reopen; a QEL-1M window shows it.
     ComDriver1.OnLineLost = [this](TSerialPortDriver*) { keeper_.LineLost(1); };
     ComDriver2.OnLineLost = [this](TSerialPortDriver*) { keeper_.LineLost(2); };
-    keeper_.OnLinkChange = [this](int connection, bool) { ShowLinkState(connection); };
+    keeper_.OnLinkChange = [this](int connection, bool up) {
+        ShowLinkState(connection);
+        if (up)
+            status_.Opened(connection);
+        else
+            status_.Lost(connection);
+    };
+    keeper_.OnConnect = [this](int connection, bool opened) {
+        ShowLinkState(connection);
+        if (opened)
+            status_.Opened(connection);
+        else
+            status_.OpenFailed(connection);
+    };
+    reception_.OnRecordFiled = [this](int connection, bool written) { status_.RecordFiled(connection, written); };
+    status_.LabelOf = [this](int connection) { return Label(connection); };
+    status_.NextRecordPath = [this] {
+        std::error_code error;
+        const std::filesystem::path here = std::filesystem::current_path(error);
+        return NextRecordPath(options_.Current(), error ? std::string() : here.string(),
+                              status_text::kRecordNamePattern);
+    };
 }
 
 Connections::~Connections() {
@@ -66,6 +91,8 @@ Connections::~Connections() {
         driver->OnLineLost = nullptr;
     }
     keeper_.OnLinkChange = nullptr;
+    keeper_.OnConnect = nullptr;
+    status_.SetView(nullptr);
     DestroyControlWindow(1);
     DestroyControlWindow(2);
 }
@@ -84,8 +111,33 @@ void Connections::Apply(const ProgramOptions& options) {
 }
 
 void Connections::Disconnect() {
-    keeper_.Disconnect(1);
-    keeper_.Disconnect(2);
+    for (int connection : {1, 2}) {
+        keeper_.Disconnect(connection);
+        status_.Closed(connection);
+    }
+}
+
+void Connections::KeeperTick() {
+    keeper_.Tick();
+    status_.Tick();
+}
+
+bool Connections::FileRecord(int connection, const std::string& line, const RecordFileName& name) {
+    const bool written = writer_.Save2File(line, name);
+    status_.RecordFiled(connection, written);
+    return written;
+}
+
+ConnectionLabel Connections::Label(int connection) const {
+    ConnectionLabel label;
+    const std::string& name = state_.DeviceNames[Slot(connection)];
+    label.name = name.empty() ? status_text::kConnectionPrefix + std::to_string(connection) : name;
+    const TSerialPortDriver& driver = connection == 1 ? ComDriver1 : ComDriver2;
+    label.port = "COM" + std::to_string(static_cast<int>(driver.ComPort()) + 1);
+    if (!driver.DevicePath().empty()) label.port += " (" + driver.DevicePath() + ")";
+    label.type = options_.Current().Connection(connection).typeIndex == kQel1mTypeIndex ? status_text::kTypeQel1m
+                                                                                        : status_text::kTypeQel1;
+    return label;
 }
 
 void Connections::Timer1Tick() {
@@ -106,11 +158,13 @@ void Connections::PollConnection(int connection, bool inUse, int typeIndex) {
     Qel1mPanel* window = ControlWindow(connection);
     if (value) {
         freshness.Good(now);
+        status_.Answering(connection, true);
         if (window != nullptr) window->ShowPolledValue(value->Text, value->AddressNumber);
         return;
     }
     const bool becameStale = freshness.Failed(now);
     if (freshness.FirstFailure()) silentSince_[Slot(connection)] = NowLocal();
+    if (becameStale) status_.Answering(connection, false);
     if (becameStale && window != nullptr) window->ShowValueNotCurrent(LongTimeText(silentSince_[Slot(connection)]));
 }
 

@@ -11,6 +11,7 @@
 #include "ProgramState.h"
 #include "Qel1Reception.h"
 #include "SerialPortDriver.h"
+#include "StatusBoard.h"
 
 namespace qel {
 
@@ -56,6 +57,9 @@ public:
     ConnectionKeeper& Keeper() { return keeper_; }
     const ConnectionKeeper& Keeper() const { return keeper_; }
     ProgramState& State() { return state_; }
+    // The state of both connections, for the tray icon, its hint and the notifications.
+    StatusBoard& Status() { return status_; }
+    const StatusBoard& Status() const { return status_; }
 
     // Sets port and speed of both drivers from the options and opens the connections in
     // use: the only place where ports are opened. A port that is open stays open, and
@@ -63,6 +67,14 @@ public:
     void Apply(const ProgramOptions& options);
     // Closes both ports, which also ends the reopening of a lost one.
     void Disconnect();
+    // About once a second: the retries of lost ports, then the notices due.
+    void KeeperTick();
+
+    // Files a record taken on the connection through the data file writer; true when it
+    // was written.
+    bool FileRecord(int connection, const std::string& line, const RecordFileName& name);
+    // How the connection is named in the tray hint and its notifications.
+    ConnectionLabel Label(int connection) const;
 
     // One Timer1 tick: the write hold-off countdown comes first; on the tick where it
     // ends, and reports, nothing else runs. Then the value polling of connection 1 and of
@@ -93,6 +105,7 @@ private:
 
     ProgramState& state_;
     OptionsSource& options_;
+    StatusBoard status_;
     DataFileWriter writer_;
     Qel1Reception reception_;  // holds PacketBuffer and FragmentBuffer
     ConnectionKeeper keeper_;

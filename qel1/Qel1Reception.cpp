@@ -103,7 +103,8 @@ void Qel1Reception::ExamineWholePacket(TSerialPortDriver* sender, bool requestLa
     state_.RecordFields = record;
     const std::string line = JoinRecordLine(record);
     state_.Log.Note(kPacketReceivedPrefix + line);
-    writer_.Save2File(line, record.FileName());
+    const bool written = writer_.Save2File(line, record.FileName());
+    if (OnRecordFiled) OnRecordFiled(sender == &comDriver2_ ? 2 : 1, written);
 }
 
 void Qel1Reception::Refuse(TSerialPortDriver* sender, bool requestLastRecord, const char* message) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 
 #include "Clock.h"
@@ -48,6 +49,10 @@ public:
     // type QEL-1M the bytes are only the rest of a reply or noise: they are dropped, and
     // a burst of such events is noted once.
     void ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize);
+
+    // Told after each record handed to the writer: its connection (1 or 2) and whether it
+    // was written.
+    std::function<void(int connection, bool written)> OnRecordFiled;
 
 private:
     // True when the sender's connection is of type QEL-1M (the bytes were dropped).

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 
 #include "Cp1251.h"
 #include "FileReason.h"
@@ -84,6 +85,16 @@ void SyncFolder(const std::string& folder) {
 }
 
 }  // namespace
+
+std::string NextRecordPath(const ProgramOptions& options, const std::string& currentFolder,
+                           const std::string& namePattern) {
+    const std::string name =
+        options.multipleFiles ? DirectoryPart(options.dataFile) + namePattern : options.dataFile;
+    if (name.empty()) return {};
+    std::filesystem::path path(name);
+    if (path.is_relative()) path = std::filesystem::path(currentFolder) / path;
+    return path.lexically_normal().string();
+}
 
 bool DataFileWriter::Save2File(const std::string& line, const RecordFileName& name) {
     ProgramOptions options = options_.Current();

@@ -12,6 +12,13 @@ inline constexpr const char* kDataFileNotAccessible = "Ошибка при за�
 // Begins the list line that names a record the moment its write failed.
 inline constexpr const char* kRecordNotWrittenPrefix = "Запись не сделана: ";
 
+// Where the next record goes, as a full path: a relative data path is taken from
+// `currentFolder` (the folder relative paths are opened from: an installed program's data
+// folder). With one file per record the record's name, made from its date and number, is
+// shown as `namePattern` in the folder it goes to.
+std::string NextRecordPath(const ProgramOptions& options, const std::string& currentFolder,
+                           const std::string& namePattern);
+
 // The write hold-off: after a failed write, further records are refused until ten Timer1
 // ticks have passed.
 struct WriteHoldOff {

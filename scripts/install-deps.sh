@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs to build, test and run its demo, and to
 # make and check its .deb and .rpm (dpkg-dev, file, rpm, lintian, desktop-file-utils,
-# appstream).
+# appstream). The tray tests run the program on a desktop of their own: a notification
+# area (trayer), a notification service (dunst) on a private session bus (dbus-daemon,
+# dbus-send, dbus-monitor); the tray pictures are taken with xwd, xdotool and ImageMagick.
 # As root it installs what is missing; otherwise it prints the command and fails.
 set -euo pipefail
 packages=(cmake ninja-build g++ make pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgl-dev qt6-qpa-plugins xvfb xauth poppler-utils fonts-dejavu-core
-          locales dpkg-dev file rpm lintian desktop-file-utils appstream)
+          locales dpkg-dev file rpm lintian desktop-file-utils appstream
+          dbus-daemon dbus-bin trayer dunst x11-apps xdotool imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

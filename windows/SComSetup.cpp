@@ -8,6 +8,8 @@
 #include <QStyle>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <exception>
 #include <vector>
 
@@ -19,6 +21,7 @@
 #include "Regional.h"
 #include "SAbout.h"
 #include "SPorts.h"
+#include "StatusTexts.h"
 #include "TrayIcon.h"
 #include "ui_SComSetup.h"
 
@@ -32,7 +35,6 @@ constexpr int kClientWidth = 261;
 constexpr int kClientHeight = 363;
 constexpr int kTimer1IntervalMs = 500;
 
-const char* const kTrayHint = "Программа для приёма информации от КЭЛ1";
 const char* const kInformationCaption = "Information";
 
 const char* const kDataFileDialogTitle = "Выбор файла для сохранения результатов работы КЭЛ-1";
@@ -53,10 +55,13 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
       ui_(std::make_unique<Ui::TComSetup>()),
-      connections_(state, options_, ConfigurationFilePath()) {
+      connections_(state, options_, ConfigurationFilePath()),
+      notifier_([this] { return trayIcon_ != nullptr && trayIcon_->InTray() ? trayIcon_->SystemIcon() : nullptr; }) {
     ComSetup = this;
     ui_->setupUi(this);
     portHints_ = {ui_->ComboBox1->toolTip(), ui_->ComboBox2->toolTip()};
+    dataFileHint_ = ui_->Edit1->toolTip();
+    title_ = windowTitle();
     state_.Log.SetSink(&log_);
     connections_.CreateControlWindow = [this](int connection) {
         auto* window = new TQEL1M_Control(connections_, connection);
@@ -78,7 +83,7 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
     trayIcon_ = new TTrayIcon(this);
     trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
     trayIcon_->SetIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
-    trayIcon_->SetHint(Text(kTrayHint));
+    trayIcon_->SetHint(Text(status_text::kTrayHint));
     trayIcon_->SetPopupMenu(PopupMenu2);
     trayIcon_->StartMinimized = true;
     trayIcon_->MinimizeToTray = true;
@@ -95,6 +100,7 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
     if (const QScreen* screen = this->screen()) move(screen->availableGeometry().center() - rect().center());
 
     ConnectHandlers();
+    connections_.Status().SetView(&status_);
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(kTimer1IntervalMs);
     Timer1.start();
@@ -157,12 +163,14 @@ void TComSetup::ConnectHandlers() {
             [this](const QPoint& pos) { PopupMenu1->popup(ui_->ListBox1->viewport()->mapToGlobal(pos)); });
     ui_->Edit1->installEventFilter(this);
     connect(&Timer1, &QTimer::timeout, this, &TComSetup::Timer1Timer);
+    connect(ui_->Edit1, &QLineEdit::textChanged, this, &TComSetup::UpdateDataFileHint);
+    connect(ui_->CB_MultyFiles, &QCheckBox::toggled, this, &TComSetup::UpdateDataFileHint);
 }
 
 // --- creation and destruction ---
 
 void TComSetup::FormCreate() {
-    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.Keeper().Tick(); });
+    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.KeeperTick(); });
 
     SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath());
     try {
@@ -194,6 +202,7 @@ void TComSetup::FormDestroy() {
     SettingsFile.reset();
     connections_.DestroyControlWindow(1);
     connections_.DestroyControlWindow(2);
+    connections_.Status().SetView(nullptr);
     if (state_.Log.Sink() == &log_) state_.Log.SetSink(nullptr);
     if (ComSetup == this) ComSetup = nullptr;
 }
@@ -316,6 +325,19 @@ void TComSetup::ShowPortHint(int n) {
     box->setToolTip(hint);
 }
 
+// Where the next record goes, resolved as the writer resolves it: a relative path from
+// the current folder (an installed program's data folder).
+void TComSetup::UpdateDataFileHint() {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    const std::string next =
+        NextRecordPath(Options(), error ? std::string() : here.string(), status_text::kRecordNamePattern);
+    QString hint = dataFileHint_;
+    if (!next.empty()) hint += QStringLiteral("\n") + Text(status_text::kNextRecordPrefix) + QString::fromStdString(next);
+    ui_->Edit1->setToolTip(hint);
+    connections_.Status().Refresh();
+}
+
 void TComSetup::LOG1Click() {
     const QString path = AppDialogs().SaveFileName(this, Text(kLogDialogTitle), Text(kLogDialogFilter),
                                                    Text(kLogDialogExtension), Text(kLogDialogName),
@@ -410,6 +432,21 @@ void TComSetup::ShowOptions(const ProgramOptions& o) {
 
 void TComSetup::WindowOptions::SetDataFile(const std::string& path) {
     window_.ui_->Edit1->setText(QString::fromStdString(path));
+}
+
+// --- the state of the connections ---
+
+void TComSetup::WindowStatus::ShowStatus(StatusLevel level, const std::string& hint) {
+    TComSetup& w = window_;
+    if (w.trayIcon_ == nullptr) return;
+    w.trayIcon_->ShowStatus(level, QString::fromStdString(hint));
+    // Without a notification area the title tells the state.
+    const QString title = w.trayIcon_->InTray() ? w.title_ : w.title_ + QString::fromUtf8(" — ") + QString::fromStdString(LevelText(level));
+    if (w.windowTitle() != title) w.setWindowTitle(title);
+}
+
+void TComSetup::WindowStatus::Notify(const std::string& text) {
+    window_.notifier_.Notify(Text(status_text::kNoticeTitle), QString::fromStdString(text));
 }
 
 // --- the diagnostics log: the list, the bell and the box ---

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Connections.h"
+#include "DesktopNotifier.h"
 #include "DiagnosticLog.h"
 #include "IniFile.h"
 #include "ProgramState.h"
@@ -62,10 +63,23 @@ private:
         TComSetup& window_;
     };
 
+    // The state of the connections: the tray icon and its hint, the title without a
+    // notification area, and the desktop notifications.
+    class WindowStatus : public StatusView {
+    public:
+        explicit WindowStatus(TComSetup& window) : window_(window) {}
+        void ShowStatus(StatusLevel level, const std::string& hint) override;
+        void Notify(const std::string& text) override;
+
+    private:
+        TComSetup& window_;
+    };
+
     ProgramState& state_;
     std::unique_ptr<Ui::TComSetup> ui_;
     WindowOptions options_{*this};
     WindowLog log_{*this};
+    WindowStatus status_{*this};
     Connections connections_;
 
 public:
@@ -106,6 +120,8 @@ public:
     void ShowMainWindow();
     void HideMainWindow();
     TTrayIcon& TrayIcon() { return *trayIcon_; }
+    // The state of both connections.
+    const StatusBoard& Status() const { return connections_.Status(); }
 
 signals:
     // The window was closed: the program ends.
@@ -136,6 +152,8 @@ private:
     void ConnectHandlers();
     void UpdatePortHints();
     void ShowPortHint(int n);
+    // Edit1's hint names the full path of the next record.
+    void UpdateDataFileHint();
 
     QMenu* PopupMenu1 = nullptr;  // the diagnostics list's pop-up menu
     QMenu* PopupMenu2 = nullptr;  // the tray menu
@@ -143,6 +161,9 @@ private:
     std::unique_ptr<IniFile> SettingsFile;
     ProgramOptions storedOptions_;  // as last read from or written to the file
     std::array<QString, 2> portHints_;  // the designed hints of ComboBox1 and ComboBox2
+    QString dataFileHint_;              // the designed hint of Edit1
+    QString title_;                     // the designed title
+    DesktopNotifier notifier_;
     QtTickSource keeperTicks_;
 };
 

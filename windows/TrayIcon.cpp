@@ -1,9 +1,12 @@
 #include "TrayIcon.h"
 
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+
+#include "StatusIcon.h"
 
 namespace qel {
 
@@ -11,8 +14,16 @@ namespace {
 
 std::optional<bool> g_trayOverride;
 
-// The system shows at most this many characters of a tool tip.
-constexpr qsizetype kLongestHint = 127;
+Q_LOGGING_CATEGORY(lcTray, "qel.tray", QtWarningMsg)
+
+const char* LevelName(StatusLevel level) {
+    switch (level) {
+        case StatusLevel::Waiting: return "waiting";
+        case StatusLevel::CannotWrite: return "cannot-write";
+        case StatusLevel::Well: break;
+    }
+    return "well";
+}
 
 }  // namespace
 
@@ -34,6 +45,28 @@ TTrayIcon::~TTrayIcon() {
     if (systemIcon_) systemIcon_->hide();
 }
 
+void TTrayIcon::SetIcon(const QIcon& icon) {
+    icon_ = icon;
+    shownIcon_ = StatusIcon(icon_, level_);
+    if (systemIcon_) systemIcon_->setIcon(shownIcon_);
+}
+
+void TTrayIcon::SetHint(const QString& hint) {
+    hint_ = hint;
+    if (systemIcon_) systemIcon_->setToolTip(hint_);
+}
+
+// Each change is also written to the category qel.tray, so a run can be followed.
+void TTrayIcon::ShowStatus(StatusLevel level, const QString& hint) {
+    const bool newLevel = level != level_ || shownIcon_.isNull();
+    const bool newHint = hint != hint_;
+    if (!newLevel && !newHint) return;
+    level_ = level;
+    if (newLevel) SetIcon(icon_);
+    if (newHint) SetHint(hint);
+    qCInfo(lcTray).noquote() << "state" << LevelName(level_) << "|" << QString(hint_).replace(QLatin1Char('\n'), QStringLiteral(" | "));
+}
+
 void TTrayIcon::Loaded() {
     loaded_ = true;
     if (inTray_) ShowIcon();
@@ -44,8 +77,8 @@ void TTrayIcon::ShowIcon() {
     // The menu opens on the right button only; a left click or a double click runs
     // nothing, since the menu has no default entry. Qt adds the icon again by itself
     // when the notification area restarts.
-    systemIcon_ = std::make_unique<QSystemTrayIcon>(icon_);
-    systemIcon_->setToolTip(hint_.left(kLongestHint));
+    systemIcon_ = std::make_unique<QSystemTrayIcon>(shownIcon_);
+    systemIcon_->setToolTip(hint_);
     if (popupMenu_) systemIcon_->setContextMenu(popupMenu_);
     systemIcon_->show();
 }

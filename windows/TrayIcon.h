@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 
+#include "ConnectionStatus.h"
+
 class QSystemTrayIcon;
 
 namespace qel {
@@ -35,8 +37,8 @@ public:
     ~TTrayIcon() override;
 
     // Properties as the settings window sets them, before Loaded.
-    void SetIcon(const QIcon& icon) { icon_ = icon; }
-    void SetHint(const QString& hint) { hint_ = hint; }
+    void SetIcon(const QIcon& icon);
+    void SetHint(const QString& hint);
     void SetPopupMenu(QMenu* menu) { popupMenu_ = menu; }
     bool StartMinimized = true;
     bool MinimizeToTray = true;
@@ -52,6 +54,13 @@ public:
     // The main window was minimised.
     void ApplicationMinimized();
 
+    // The worst state of the connections, drawn as a mark on the icon, and the hint.
+    void ShowStatus(StatusLevel level, const QString& hint);
+    StatusLevel Level() const { return level_; }
+    QString Hint() const { return hint_; }
+    // The icon as the notification area gets it, the mark drawn in.
+    QIcon ShownIcon() const { return shownIcon_; }
+
     bool InTray() const { return inTray_; }
     QWidget* MainWindow() const { return mainWindow_; }
     QSystemTrayIcon* SystemIcon() const { return systemIcon_.get(); }
@@ -66,6 +75,8 @@ private:
     bool loaded_ = false;
     QTimer watch_;
     QIcon icon_;
+    QIcon shownIcon_;
+    StatusLevel level_ = StatusLevel::Well;
     QString hint_;
     QPointer<QMenu> popupMenu_;
     QPointer<QWidget> mainWindow_;

@@ -214,7 +214,7 @@ void TQEL1M_Control::BtnSaveClick() {
     state_.RecordFields = record;
     const std::string line = JoinRecordLine(record);
     state_.Log.Note(kReceivedNote + line);
-    const bool written = connections_.Writer().Save2File(line, record.FileName());
+    const bool written = connections_.FileRecord(deviceNumber, line, record.FileName());
     // The value as Edit shows it now: a poll may have run under a box of the write.
     SetStatus((written ? kReceivedStatus : kNotWrittenStatus) + DateTimeText(NowLocal()) + " " + ValueText());
 

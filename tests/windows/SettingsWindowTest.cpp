@@ -182,7 +182,10 @@ TEST_F(SettingsWindow, EveryTextIsThePrograms) {
                                     ? window.get()
                                     : window->findChild<QObject*>(QString::fromLatin1(t.object));
         ASSERT_NE(object, nullptr) << t.object;
-        EXPECT_EQ(object->property(t.property).toString(), t.value) << t.object << "." << t.property;
+        // Edit1's hint goes on with the full path of the next record, on a line of its own.
+        const QString shown = object->property(t.property).toString();
+        const bool edit1 = QString::fromLatin1(t.object) == QStringLiteral("Edit1");
+        EXPECT_EQ(edit1 ? shown.section(QLatin1Char('\n'), 0, 0) : shown, t.value) << t.object << "." << t.property;
     }
     // The port lists' hints are the program's, followed by the device the selected COM
     // name stands for (without a settings file: the default devices).

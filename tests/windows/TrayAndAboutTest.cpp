@@ -49,7 +49,7 @@ TEST_F(TrayIcon, OffersAboutSettingsAndExitOnTheRightButton) {
     TTrayIcon& tray = window->TrayIcon();
     ASSERT_TRUE(tray.InTray());
     ASSERT_NE(tray.SystemIcon(), nullptr);
-    EXPECT_EQ(tray.SystemIcon()->toolTip(), Q("Программа для приёма информации от КЭЛ1"));
+    EXPECT_EQ(tray.SystemIcon()->toolTip().split('\n').value(0), Q("Программа для приёма информации от КЭЛ1"));
     EXPECT_FALSE(tray.SystemIcon()->icon().isNull());
     auto& menu = Control<QMenu>("PopupMenu2");
     EXPECT_EQ(tray.SystemIcon()->contextMenu(), &menu);
