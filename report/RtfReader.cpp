@@ -6,15 +6,18 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "ReportBudget.h"
+#include "RtfControlWords.h"
 #include "RtfCodePages.h"
 #include "Utf8.h"
 
 namespace qel {
 
 namespace {
+
+using rtf::Word;
+using rtf::WordInfo;
 
 // Groups nested deeper than this are read but their content is dropped, so hostile input
 // cannot make the group stack grow without bound.
@@ -30,133 +33,6 @@ constexpr std::size_t kMaxCellDefinitions = 64;
 constexpr std::size_t kMaxFontNameLength = 128;
 // Lengths in twips beyond about 2 m are clamped.
 constexpr int32_t kMaxLength = 100'000;
-
-enum class Word : uint8_t {
-    Par,            // \par
-    Sect,           // \sect: a paragraph end here
-    Page,           // \page: a paragraph end, then a new page
-    Line,           // \line: a forced line break
-    Tab,            // \tab \nestcell (nested tables are read as text)
-    Cell,           // \cell
-    Row,            // \row: the row ends; no TAB after the last cell
-    Char,           // a character of its own (\emdash, \bullet, ...)
-    Unicode,        // \uN
-    UnicodeSkip,    // \ucN
-    Binary,         // \binN
-    DocCodePage,    // \ansicpg
-    Ansi, Mac, Pc, Pca,
-    DefaultFont,    // \deff
-    Font,           // \f
-    FontCharset,    // \fcharset
-    FontCodePage,   // \cpg
-    FontFamily,     // \froman \fswiss ...: the kind in `value`
-    Plain,          // \plain
-    FontTable,      // \fonttbl
-    ColorTable,     // \colortbl
-    ColorPart,      // \red \green \blue: the shift in `value`
-    Object,         // \object: skipped, but its \result is shown
-    Result,         // \result
-    Skip,           // a destination whose content is not text
-    // Character formatting.
-    Bold, Italic, Underline, UnderlineNone, Strike, FontSize, ForeColor,
-    // Paragraph formatting.
-    ParagraphDefault, Align, LeftIndent, RightIndent, FirstIndent, SpaceBefore, SpaceAfter,
-    LineSpacing, LineMultiple, TabPosition, TabKind, PageBreakBefore, InTable,
-    // Page and document.
-    PageSize,       // `value`: 0 width, 1 height, 2-5 margins left, right, top, bottom
-    DefaultTab,
-    // Table rows.
-    RowDefaults, RowLeft, RowGap, CellEdge, CellBorder, OtherBorder, BorderLine, BorderNone,
-    BorderWidth, BorderColor, CellPadding,
-    // Pictures.
-    Pict, PictType, PictSize, ShapePicture,
-};
-
-struct WordInfo {
-    Word kind;
-    char32_t value = 0;
-};
-
-const std::unordered_map<std::string_view, WordInfo>& KnownWords() {
-    static const std::unordered_map<std::string_view, WordInfo> words = {
-        {"par", {Word::Par}}, {"sect", {Word::Sect}}, {"page", {Word::Page}}, {"line", {Word::Line}},
-        {"tab", {Word::Tab}}, {"cell", {Word::Cell}}, {"nestcell", {Word::Tab}}, {"row", {Word::Row}},
-        {"emdash", {Word::Char, 0x2014}}, {"endash", {Word::Char, 0x2013}}, {"bullet", {Word::Char, 0x2022}},
-        {"lquote", {Word::Char, 0x2018}}, {"rquote", {Word::Char, 0x2019}},
-        {"ldblquote", {Word::Char, 0x201C}}, {"rdblquote", {Word::Char, 0x201D}},
-        {"emspace", {Word::Char, 0x2003}}, {"enspace", {Word::Char, 0x2002}}, {"qmspace", {Word::Char, 0x2005}},
-        {"u", {Word::Unicode}}, {"uc", {Word::UnicodeSkip}}, {"bin", {Word::Binary}},
-        {"ansicpg", {Word::DocCodePage}}, {"ansi", {Word::Ansi}}, {"mac", {Word::Mac}}, {"pc", {Word::Pc}},
-        {"pca", {Word::Pca}}, {"deff", {Word::DefaultFont}}, {"f", {Word::Font}},
-        {"fcharset", {Word::FontCharset}}, {"cpg", {Word::FontCodePage}}, {"plain", {Word::Plain}},
-        {"fnil", {Word::FontFamily, static_cast<char32_t>(FontKind::Unknown)}},
-        {"froman", {Word::FontFamily, static_cast<char32_t>(FontKind::Roman)}},
-        {"fswiss", {Word::FontFamily, static_cast<char32_t>(FontKind::Swiss)}},
-        {"fmodern", {Word::FontFamily, static_cast<char32_t>(FontKind::Modern)}},
-        {"fscript", {Word::FontFamily, static_cast<char32_t>(FontKind::Script)}},
-        {"fdecor", {Word::FontFamily, static_cast<char32_t>(FontKind::Decor)}},
-        {"ftech", {Word::FontFamily, static_cast<char32_t>(FontKind::Tech)}},
-        {"fonttbl", {Word::FontTable}}, {"colortbl", {Word::ColorTable}},
-        {"red", {Word::ColorPart, 16}}, {"green", {Word::ColorPart, 8}}, {"blue", {Word::ColorPart, 0}},
-        {"object", {Word::Object}}, {"result", {Word::Result}},
-        {"b", {Word::Bold}}, {"i", {Word::Italic}}, {"ul", {Word::Underline}}, {"uld", {Word::Underline}},
-        {"uldb", {Word::Underline}}, {"uldash", {Word::Underline}}, {"ulth", {Word::Underline}},
-        {"ulw", {Word::Underline}}, {"ulwave", {Word::Underline}}, {"ulnone", {Word::UnderlineNone}},
-        {"strike", {Word::Strike}}, {"fs", {Word::FontSize}}, {"cf", {Word::ForeColor}},
-        {"pard", {Word::ParagraphDefault}}, {"ql", {Word::Align, static_cast<char32_t>(Alignment::Left)}},
-        {"qc", {Word::Align, static_cast<char32_t>(Alignment::Center)}},
-        {"qr", {Word::Align, static_cast<char32_t>(Alignment::Right)}},
-        {"qj", {Word::Align, static_cast<char32_t>(Alignment::Justify)}},
-        {"li", {Word::LeftIndent}}, {"ri", {Word::RightIndent}}, {"fi", {Word::FirstIndent}},
-        {"sb", {Word::SpaceBefore}}, {"sa", {Word::SpaceAfter}}, {"sl", {Word::LineSpacing}},
-        {"slmult", {Word::LineMultiple}}, {"tx", {Word::TabPosition}},
-        {"tqr", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Right)}},
-        {"tqc", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Center)}},
-        {"tqdec", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Decimal)}},
-        {"pagebb", {Word::PageBreakBefore}}, {"intbl", {Word::InTable}},
-        {"paperw", {Word::PageSize, 0}}, {"pgwsxn", {Word::PageSize, 0}},
-        {"paperh", {Word::PageSize, 1}}, {"pghsxn", {Word::PageSize, 1}},
-        {"margl", {Word::PageSize, 2}}, {"marglsxn", {Word::PageSize, 2}},
-        {"margr", {Word::PageSize, 3}}, {"margrsxn", {Word::PageSize, 3}},
-        {"margt", {Word::PageSize, 4}}, {"margtsxn", {Word::PageSize, 4}},
-        {"margb", {Word::PageSize, 5}}, {"margbsxn", {Word::PageSize, 5}},
-        {"deftab", {Word::DefaultTab}},
-        {"trowd", {Word::RowDefaults}}, {"trleft", {Word::RowLeft}}, {"trgaph", {Word::RowGap}},
-        {"cellx", {Word::CellEdge}}, {"clbrdrt", {Word::CellBorder, 0}}, {"clbrdrl", {Word::CellBorder, 1}},
-        {"clbrdrb", {Word::CellBorder, 2}}, {"clbrdrr", {Word::CellBorder, 3}},
-        {"brdrt", {Word::OtherBorder}}, {"brdrl", {Word::OtherBorder}}, {"brdrb", {Word::OtherBorder}},
-        {"brdrr", {Word::OtherBorder}}, {"box", {Word::OtherBorder}}, {"trbrdrt", {Word::OtherBorder}},
-        {"trbrdrl", {Word::OtherBorder}}, {"trbrdrb", {Word::OtherBorder}}, {"trbrdrr", {Word::OtherBorder}},
-        {"trbrdrh", {Word::OtherBorder}}, {"trbrdrv", {Word::OtherBorder}},
-        {"brdrs", {Word::BorderLine}}, {"brdrth", {Word::BorderLine}}, {"brdrsh", {Word::BorderLine}},
-        {"brdrdb", {Word::BorderLine}}, {"brdrdot", {Word::BorderLine}}, {"brdrdash", {Word::BorderLine}},
-        {"brdrhair", {Word::BorderLine}}, {"brdrnone", {Word::BorderNone}}, {"brdrnil", {Word::BorderNone}},
-        {"brdrw", {Word::BorderWidth}}, {"brdrcf", {Word::BorderColor}},
-        {"clpadl", {Word::CellPadding}}, {"clpadr", {Word::CellPadding}}, {"clpadt", {Word::CellPadding}},
-        {"clpadb", {Word::CellPadding}},
-        {"pict", {Word::Pict}}, {"pngblip", {Word::PictType, 1}}, {"jpegblip", {Word::PictType, 2}},
-        {"picwgoal", {Word::PictSize, 0}}, {"pichgoal", {Word::PictSize, 1}}, {"picscalex", {Word::PictSize, 2}},
-        {"picscaley", {Word::PictSize, 3}}, {"picw", {Word::PictSize, 4}}, {"pich", {Word::PictSize, 5}},
-        {"shppict", {Word::ShapePicture}},
-        // Destinations that hold no document text.
-        {"stylesheet", {Word::Skip}}, {"info", {Word::Skip}},
-        {"nonshppict", {Word::Skip}}, {"shprslt", {Word::Skip}}, {"do", {Word::Skip}},
-        {"header", {Word::Skip}}, {"headerl", {Word::Skip}}, {"headerr", {Word::Skip}}, {"headerf", {Word::Skip}},
-        {"footer", {Word::Skip}}, {"footerl", {Word::Skip}}, {"footerr", {Word::Skip}}, {"footerf", {Word::Skip}},
-        {"footnote", {Word::Skip}}, {"annotation", {Word::Skip}}, {"atnid", {Word::Skip}},
-        {"atnauthor", {Word::Skip}}, {"ftnsep", {Word::Skip}}, {"ftnsepc", {Word::Skip}},
-        {"ftncn", {Word::Skip}}, {"aftnsep", {Word::Skip}}, {"aftnsepc", {Word::Skip}}, {"aftncn", {Word::Skip}},
-        // The marker a list paragraph shows ("1.", a bullet) is stored as its text in
-        // \listtext or \pntext; the list definitions themselves are not text.
-        {"listtable", {Word::Skip}}, {"listoverridetable", {Word::Skip}}, {"pn", {Word::Skip}}, {"fldinst", {Word::Skip}}, {"xe", {Word::Skip}},
-        {"tc", {Word::Skip}}, {"tcn", {Word::Skip}}, {"txe", {Word::Skip}}, {"rxe", {Word::Skip}},
-        {"revtbl", {Word::Skip}}, {"rsidtbl", {Word::Skip}}, {"filetbl", {Word::Skip}},
-        {"template", {Word::Skip}}, {"objdata", {Word::Skip}}, {"objclass", {Word::Skip}},
-        {"themedata", {Word::Skip}}, {"colorschememapping", {Word::Skip}}, {"latentstyles", {Word::Skip}},
-        {"datastore", {Word::Skip}}, {"generator", {Word::Skip}}, {"xmlnstbl", {Word::Skip}},
-    };
-    return words;
-}
 
 struct FontInfo {
     unsigned charsetCodePage = 0;  // from \fcharset; 0: the document's code page
@@ -190,10 +66,12 @@ struct CellDefinition {
 
 struct PictureInProgress {
     std::size_t depth = 0;  // group depth of the \pict; 0: none being read
-    int type = 0;           // 1 PNG, 2 JPEG, 0 a format that is not shown
+    int type = rtf::kOtherFormat;  // rtf::kPng, rtf::kJpeg, or a format that is not shown
     std::string bytes;
     int nibble = -1;        // the high half of a byte whose low half has not come yet
-    std::array<int32_t, 6> size{0, 0, 100, 100, 0, 0};  // goal w, h, scale x, y, w, h in pixels
+    // Indexed by rtf::PictureField: goal width and height (twips), scale x and y (per cent),
+    // width and height in pixels.
+    std::array<int32_t, 6> size{0, 0, 100, 100, 0, 0};
 };
 
 int32_t ClampLength(int32_t value) { return std::clamp(value, -kMaxLength, kMaxLength); }
@@ -547,21 +425,21 @@ private:
     void EndPicture() {
         PictureInProgress done = std::move(picture_);
         picture_ = PictureInProgress{};
-        if (done.type == 0 || done.bytes.empty()) return;
+        if (done.type == rtf::kOtherFormat || done.bytes.empty()) return;
         // The size it is shown at: the goal size, else the pixels at 96 per inch, scaled.
         const auto shown = [&](int goal, int pixels, int scale) {
             const int64_t base = goal > 0 ? goal : static_cast<int64_t>(std::max(0, pixels)) * 15;
             return static_cast<int>(std::min<int64_t>(kMaxLength, base * std::clamp(scale, 1, 1000) / 100));
         };
         Picture picture;
-        picture.type = done.type == 1 ? Picture::Type::Png : Picture::Type::Jpeg;
+        picture.type = done.type == rtf::kPng ? Picture::Type::Png : Picture::Type::Jpeg;
         Counted([&](BudgetCount& c) {
             c.Picture(DecodedPictureBytes(done.bytes, picture.type));
             c.Piece();
         });
         picture.bytes = std::move(done.bytes);
-        picture.width = shown(done.size[0], done.size[4], done.size[2]);
-        picture.height = shown(done.size[1], done.size[5], done.size[3]);
+        picture.width = shown(done.size[rtf::kGoalWidth], done.size[rtf::kPixelWidth], done.size[rtf::kScaleX]);
+        picture.height = shown(done.size[rtf::kGoalHeight], done.size[rtf::kPixelHeight], done.size[rtf::kScaleY]);
         Inline piece;
         piece.kind = Inline::Kind::Picture;
         piece.picture = doc_.pictures.size();
@@ -650,7 +528,7 @@ private:
         const auto param = static_cast<int32_t>(negative ? -magnitude : magnitude);
         if (pos_ < in_.size() && in_[pos_] == ' ') ++pos_;  // the delimiting space
 
-        const auto& words = KnownWords();
+        const auto& words = rtf::KnownWords();
         const auto it = words.find(name);
         if (it == words.end()) {
             DropFallback();  // unknown words are ignored, but count as a fallback character
@@ -813,14 +691,15 @@ private:
             case Word::InTable: para.inTable = true; break;
             case Word::PageSize: {
                 PageSetup& page = doc_.page;
-                if (length <= 0 && info.value < 2) break;
+                // A paper of no size is ignored; a margin of none is kept.
+                if (length <= 0 && (info.value == rtf::kPaperWidth || info.value == rtf::kPaperHeight)) break;
                 const int value = std::max(0, length);
                 switch (info.value) {
-                    case 0: page.width = value; break;
-                    case 1: page.height = value; break;
-                    case 2: page.marginLeft = value; break;
-                    case 3: page.marginRight = value; break;
-                    case 4: page.marginTop = value; break;
+                    case rtf::kPaperWidth: page.width = value; break;
+                    case rtf::kPaperHeight: page.height = value; break;
+                    case rtf::kMarginLeft: page.marginLeft = value; break;
+                    case rtf::kMarginRight: page.marginRight = value; break;
+                    case rtf::kMarginTop: page.marginTop = value; break;
                     default: page.marginBottom = value; break;
                 }
                 break;

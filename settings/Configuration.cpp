@@ -4,6 +4,7 @@
 
 #include "ProfileFile.h"
 #include "ProgramFolders.h"
+#include "SettingsKeys.h"
 
 namespace qel {
 
@@ -17,57 +18,44 @@ int IndexOrNone(int value, int offset, int count) {
     return value >= offset && value < offset + count ? value - offset : -1;
 }
 
-// The fifteen keys in the order in which both LoadSettings and SaveSettings take them.
-const std::vector<std::string> kKeys{
-    "Con1check",   "Con2check",   "Con1numCOM",           "Con2numCOM",     "Con1Speed",
-    "Con2Speed",   "Con1QELType", "Con2QELType",          "GetLastRecordIfError",
-    "ScreenMessages", "Rewrite",  "MultyFiles",           "SaveFile",       "Name1",
-    "Name2"};
+std::vector<std::string> KeyNames() {
+    std::vector<std::string> names;
+    for (const SettingsKey& key : kSettingsKeys) names.emplace_back(key.name);
+    return names;
+}
 
 }  // namespace
 
 ProgramOptions LoadSettings(const IniFile& file, std::string* readProblem) {
-    // One reading of the file for all fifteen keys.
-    const IniValues v = file.ReadSection(kConfigurationSection, kKeys);
+    // One reading of the file for all the keys.
+    static const std::vector<std::string> names = KeyNames();
+    const IniValues v = file.ReadSection(kConfigurationSection, names);
     if (readProblem != nullptr) *readProblem = v.ReadProblem();
     ProgramOptions o;
-    o.Connection(1).inUse = v.ReadBool("Con1check", false);
-    o.Connection(2).inUse = v.ReadBool("Con2check", false);
-    o.Connection(1).portIndex = IndexOrNone(v.ReadInteger("Con1numCOM", 1), 1, kPortCount);
-    o.Connection(2).portIndex = IndexOrNone(v.ReadInteger("Con2numCOM", 2), 1, kPortCount);
-    o.Connection(1).speedIndex = IndexOrNone(v.ReadInteger("Con1Speed", 1), 0, kSpeedCount);
-    o.Connection(2).speedIndex = IndexOrNone(v.ReadInteger("Con2Speed", 1), 0, kSpeedCount);
-    o.Connection(1).typeIndex = IndexOrNone(v.ReadInteger("Con1QELType", 0), 0, kDeviceTypeCount);
-    o.Connection(2).typeIndex = IndexOrNone(v.ReadInteger("Con2QELType", 0), 0, kDeviceTypeCount);
-    o.lastRecordIfError = v.ReadBool("GetLastRecordIfError", false);
-    o.screenMessages = v.ReadBool("ScreenMessages", false);
-    o.rewrite = v.ReadBool("Rewrite", false);
-    o.multipleFiles = v.ReadBool("MultyFiles", false);
-    o.dataFile = v.ReadString("SaveFile", "Data.qel");
-    o.deviceNames[0] = v.ReadString("Name1", "");
-    o.deviceNames[1] = v.ReadString("Name2", "");
+    for (const SettingsKey& key : kSettingsKeys) {
+        switch (key.type) {
+            case KeyType::Flag: key.flag(o) = v.ReadBool(key.name, key.byDefault != 0); break;
+            case KeyType::Index:
+                key.index(o) = IndexOrNone(v.ReadInteger(key.name, key.byDefault), key.offset, key.count);
+                break;
+            case KeyType::Text: key.text(o) = v.ReadString(key.name, key.textByDefault); break;
+        }
+    }
     return o;
 }
 
-void SaveSettings(IniFile& file, const ProgramOptions& o) {
+void SaveSettings(IniFile& file, const ProgramOptions& options) {
+    ProgramOptions o = options;  // the table's members are reached through a mutable object
     IniWrites w;
-    w.WriteBool("Con1check", o.Connection(1).inUse);
-    w.WriteBool("Con2check", o.Connection(2).inUse);
-    // The port is stored as its number: no selection (-1) becomes 0.
-    w.WriteInteger("Con1numCOM", o.Connection(1).portIndex + 1);
-    w.WriteInteger("Con2numCOM", o.Connection(2).portIndex + 1);
-    w.WriteInteger("Con1Speed", o.Connection(1).speedIndex);
-    w.WriteInteger("Con2Speed", o.Connection(2).speedIndex);
-    w.WriteInteger("Con1QELType", o.Connection(1).typeIndex);
-    w.WriteInteger("Con2QELType", o.Connection(2).typeIndex);
-    w.WriteBool("GetLastRecordIfError", o.lastRecordIfError);
-    w.WriteBool("ScreenMessages", o.screenMessages);
-    w.WriteBool("Rewrite", o.rewrite);
-    w.WriteBool("MultyFiles", o.multipleFiles);
-    w.WriteString("SaveFile", o.dataFile);
-    w.WriteString("Name1", o.deviceNames[0]);
-    w.WriteString("Name2", o.deviceNames[1]);
-    // One write of the file, keys in the order above, byte for byte as fifteen single writes.
+    for (const SettingsKey& key : kSettingsKeys) {
+        switch (key.type) {
+            case KeyType::Flag: w.WriteBool(key.name, key.flag(o)); break;
+            // No selection (-1) is stored as offset - 1: a port as 0, a speed or type as -1.
+            case KeyType::Index: w.WriteInteger(key.name, key.index(o) + key.offset); break;
+            case KeyType::Text: w.WriteString(key.name, key.text(o)); break;
+        }
+    }
+    // One write of the file, keys in the table's order, byte for byte as single writes.
     file.WriteSection(kConfigurationSection, w);
 }
 
@@ -81,9 +69,9 @@ std::vector<UnkeptValue> KeepValuesTheFileCannotHold(const std::string& settings
         unkept.push_back({key, kept, value, std::move(characters)});
         value = kept;
     };
-    check("SaveFile", wanted.dataFile, stored.dataFile);
-    check("Name1", wanted.deviceNames[0], stored.deviceNames[0]);
-    check("Name2", wanted.deviceNames[1], stored.deviceNames[1]);
+    ProgramOptions kept = stored;
+    for (const SettingsKey& key : kSettingsKeys)
+        if (key.type == KeyType::Text) check(key.name, key.text(wanted), key.text(kept));
     return unkept;
 }
 

@@ -34,7 +34,7 @@ struct ConnectionOptions {
 
 // The program's options as the settings window holds them at one moment: its controls,
 // the flag GetLastRecordIfError that no control shows, and the device names of the
-// QEL-1M control windows. These are the fifteen keys of the configuration.
+// QEL-1M control windows. Each is one key of the configuration (SettingsKeys.h).
 // The index of connection 1 or 2 in the per-connection arrays; anything else counts as
 // connection 2, as the settings window's second column does.
 constexpr std::size_t ConnectionIndex(int connection) { return connection == 1 ? 0 : 1; }
@@ -63,11 +63,10 @@ public:
     virtual void SetDataFile(const std::string& path) = 0;
 };
 
-// The fifteen keys (from one reading of the file); an error reading the file leaves this
-// function, and the caller reports it. A file that exists but cannot be read gives the
-// defaults, and `readProblem` (if given) says why; it is empty otherwise.
+// The keys of SettingsKeys.h, from one reading of the file. A file that exists but cannot
+// be read gives the defaults, and `readProblem` (if given) says why; it is empty otherwise.
 ProgramOptions LoadSettings(const IniFile& file, std::string* readProblem = nullptr);
-// Writes the fifteen keys in order with one write of the file. A refused write
+// Writes the keys of SettingsKeys.h in order with one write of the file. A refused write
 // (IniWriteError, with the file and the reason) leaves the file as it was.
 void SaveSettings(IniFile& file, const ProgramOptions& options);
 

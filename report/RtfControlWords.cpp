@@ -1,0 +1,88 @@
+#include "RtfControlWords.h"
+
+#include "FormattedText.h"
+
+namespace qel::rtf {
+
+const std::unordered_map<std::string_view, WordInfo>& KnownWords() {
+    static const std::unordered_map<std::string_view, WordInfo> words = {
+        {"par", {Word::Par}}, {"sect", {Word::Sect}}, {"page", {Word::Page}}, {"line", {Word::Line}},
+        {"tab", {Word::Tab}}, {"cell", {Word::Cell}}, {"nestcell", {Word::Tab}}, {"row", {Word::Row}},
+        {"emdash", {Word::Char, 0x2014}}, {"endash", {Word::Char, 0x2013}}, {"bullet", {Word::Char, 0x2022}},
+        {"lquote", {Word::Char, 0x2018}}, {"rquote", {Word::Char, 0x2019}},
+        {"ldblquote", {Word::Char, 0x201C}}, {"rdblquote", {Word::Char, 0x201D}},
+        {"emspace", {Word::Char, 0x2003}}, {"enspace", {Word::Char, 0x2002}}, {"qmspace", {Word::Char, 0x2005}},
+        {"u", {Word::Unicode}}, {"uc", {Word::UnicodeSkip}}, {"bin", {Word::Binary}},
+        {"ansicpg", {Word::DocCodePage}}, {"ansi", {Word::Ansi}}, {"mac", {Word::Mac}}, {"pc", {Word::Pc}},
+        {"pca", {Word::Pca}}, {"deff", {Word::DefaultFont}}, {"f", {Word::Font}},
+        {"fcharset", {Word::FontCharset}}, {"cpg", {Word::FontCodePage}}, {"plain", {Word::Plain}},
+        {"fnil", {Word::FontFamily, static_cast<char32_t>(FontKind::Unknown)}},
+        {"froman", {Word::FontFamily, static_cast<char32_t>(FontKind::Roman)}},
+        {"fswiss", {Word::FontFamily, static_cast<char32_t>(FontKind::Swiss)}},
+        {"fmodern", {Word::FontFamily, static_cast<char32_t>(FontKind::Modern)}},
+        {"fscript", {Word::FontFamily, static_cast<char32_t>(FontKind::Script)}},
+        {"fdecor", {Word::FontFamily, static_cast<char32_t>(FontKind::Decor)}},
+        {"ftech", {Word::FontFamily, static_cast<char32_t>(FontKind::Tech)}},
+        {"fonttbl", {Word::FontTable}}, {"colortbl", {Word::ColorTable}},
+        {"red", {Word::ColorPart, kRedShift}}, {"green", {Word::ColorPart, kGreenShift}}, {"blue", {Word::ColorPart, kBlueShift}},
+        {"object", {Word::Object}}, {"result", {Word::Result}},
+        {"b", {Word::Bold}}, {"i", {Word::Italic}}, {"ul", {Word::Underline}}, {"uld", {Word::Underline}},
+        {"uldb", {Word::Underline}}, {"uldash", {Word::Underline}}, {"ulth", {Word::Underline}},
+        {"ulw", {Word::Underline}}, {"ulwave", {Word::Underline}}, {"ulnone", {Word::UnderlineNone}},
+        {"strike", {Word::Strike}}, {"fs", {Word::FontSize}}, {"cf", {Word::ForeColor}},
+        {"pard", {Word::ParagraphDefault}}, {"ql", {Word::Align, static_cast<char32_t>(Alignment::Left)}},
+        {"qc", {Word::Align, static_cast<char32_t>(Alignment::Center)}},
+        {"qr", {Word::Align, static_cast<char32_t>(Alignment::Right)}},
+        {"qj", {Word::Align, static_cast<char32_t>(Alignment::Justify)}},
+        {"li", {Word::LeftIndent}}, {"ri", {Word::RightIndent}}, {"fi", {Word::FirstIndent}},
+        {"sb", {Word::SpaceBefore}}, {"sa", {Word::SpaceAfter}}, {"sl", {Word::LineSpacing}},
+        {"slmult", {Word::LineMultiple}}, {"tx", {Word::TabPosition}},
+        {"tqr", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Right)}},
+        {"tqc", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Center)}},
+        {"tqdec", {Word::TabKind, static_cast<char32_t>(TabStop::Kind::Decimal)}},
+        {"pagebb", {Word::PageBreakBefore}}, {"intbl", {Word::InTable}},
+        {"paperw", {Word::PageSize, kPaperWidth}}, {"pgwsxn", {Word::PageSize, kPaperWidth}},
+        {"paperh", {Word::PageSize, kPaperHeight}}, {"pghsxn", {Word::PageSize, kPaperHeight}},
+        {"margl", {Word::PageSize, kMarginLeft}}, {"marglsxn", {Word::PageSize, kMarginLeft}},
+        {"margr", {Word::PageSize, kMarginRight}}, {"margrsxn", {Word::PageSize, kMarginRight}},
+        {"margt", {Word::PageSize, kMarginTop}}, {"margtsxn", {Word::PageSize, kMarginTop}},
+        {"margb", {Word::PageSize, kMarginBottom}}, {"margbsxn", {Word::PageSize, kMarginBottom}},
+        {"deftab", {Word::DefaultTab}},
+        {"trowd", {Word::RowDefaults}}, {"trleft", {Word::RowLeft}}, {"trgaph", {Word::RowGap}},
+        {"cellx", {Word::CellEdge}}, {"clbrdrt", {Word::CellBorder, kTopSide}}, {"clbrdrl", {Word::CellBorder, kLeftSide}},
+        {"clbrdrb", {Word::CellBorder, kBottomSide}}, {"clbrdrr", {Word::CellBorder, kRightSide}},
+        {"brdrt", {Word::OtherBorder}}, {"brdrl", {Word::OtherBorder}}, {"brdrb", {Word::OtherBorder}},
+        {"brdrr", {Word::OtherBorder}}, {"box", {Word::OtherBorder}}, {"trbrdrt", {Word::OtherBorder}},
+        {"trbrdrl", {Word::OtherBorder}}, {"trbrdrb", {Word::OtherBorder}}, {"trbrdrr", {Word::OtherBorder}},
+        {"trbrdrh", {Word::OtherBorder}}, {"trbrdrv", {Word::OtherBorder}},
+        {"brdrs", {Word::BorderLine}}, {"brdrth", {Word::BorderLine}}, {"brdrsh", {Word::BorderLine}},
+        {"brdrdb", {Word::BorderLine}}, {"brdrdot", {Word::BorderLine}}, {"brdrdash", {Word::BorderLine}},
+        {"brdrhair", {Word::BorderLine}}, {"brdrnone", {Word::BorderNone}}, {"brdrnil", {Word::BorderNone}},
+        {"brdrw", {Word::BorderWidth}}, {"brdrcf", {Word::BorderColor}},
+        {"clpadl", {Word::CellPadding}}, {"clpadr", {Word::CellPadding}}, {"clpadt", {Word::CellPadding}},
+        {"clpadb", {Word::CellPadding}},
+        {"pict", {Word::Pict}}, {"pngblip", {Word::PictType, kPng}}, {"jpegblip", {Word::PictType, kJpeg}},
+        {"picwgoal", {Word::PictSize, kGoalWidth}}, {"pichgoal", {Word::PictSize, kGoalHeight}}, {"picscalex", {Word::PictSize, kScaleX}},
+        {"picscaley", {Word::PictSize, kScaleY}}, {"picw", {Word::PictSize, kPixelWidth}}, {"pich", {Word::PictSize, kPixelHeight}},
+        {"shppict", {Word::ShapePicture}},
+        // Destinations that hold no document text.
+        {"stylesheet", {Word::Skip}}, {"info", {Word::Skip}},
+        {"nonshppict", {Word::Skip}}, {"shprslt", {Word::Skip}}, {"do", {Word::Skip}},
+        {"header", {Word::Skip}}, {"headerl", {Word::Skip}}, {"headerr", {Word::Skip}}, {"headerf", {Word::Skip}},
+        {"footer", {Word::Skip}}, {"footerl", {Word::Skip}}, {"footerr", {Word::Skip}}, {"footerf", {Word::Skip}},
+        {"footnote", {Word::Skip}}, {"annotation", {Word::Skip}}, {"atnid", {Word::Skip}},
+        {"atnauthor", {Word::Skip}}, {"ftnsep", {Word::Skip}}, {"ftnsepc", {Word::Skip}},
+        {"ftncn", {Word::Skip}}, {"aftnsep", {Word::Skip}}, {"aftnsepc", {Word::Skip}}, {"aftncn", {Word::Skip}},
+        // The marker a list paragraph shows ("1.", a bullet) is stored as its text in
+        // \listtext or \pntext; the list definitions themselves are not text.
+        {"listtable", {Word::Skip}}, {"listoverridetable", {Word::Skip}}, {"pn", {Word::Skip}}, {"fldinst", {Word::Skip}}, {"xe", {Word::Skip}},
+        {"tc", {Word::Skip}}, {"tcn", {Word::Skip}}, {"txe", {Word::Skip}}, {"rxe", {Word::Skip}},
+        {"revtbl", {Word::Skip}}, {"rsidtbl", {Word::Skip}}, {"filetbl", {Word::Skip}},
+        {"template", {Word::Skip}}, {"objdata", {Word::Skip}}, {"objclass", {Word::Skip}},
+        {"themedata", {Word::Skip}}, {"colorschememapping", {Word::Skip}}, {"latentstyles", {Word::Skip}},
+        {"datastore", {Word::Skip}}, {"generator", {Word::Skip}}, {"xmlnstbl", {Word::Skip}},
+    };
+    return words;
+}
+
+}  // namespace qel::rtf
