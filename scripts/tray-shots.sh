@@ -4,13 +4,13 @@
 # pixels, and of its hint, taken on a virtual display in the Russian locale. The program
 # runs against a simulated QEL-1 on a pseudo-terminal, on a private session bus with a
 # notification service (so no message balloon covers the icon).
-#   scripts/tray-shots.sh [BUILD-FOLDER] [OUTPUT-FOLDER]    (default: build, /tmp/i22-shots)
+#   scripts/tray-shots.sh [BUILD-FOLDER] [OUTPUT-FOLDER]    (default: build, /tmp/qel-tray-shots)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build}
 case $build in /*) ;; *) build=$root/$build ;; esac
-out=${2:-/tmp/i22-shots}
+out=${2:-/tmp/qel-tray-shots}
 bin=$build/bin
 for tool in Xvfb dbus-daemon dunst trayer xwd xdotool convert; do
   command -v "$tool" > /dev/null || { echo "tray-shots: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
