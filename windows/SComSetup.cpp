@@ -258,9 +258,14 @@ void TComSetup::BitBtn1Click() {
     HideMainWindow();
 }
 
-// A failure to read the file leaves this handler for the general error box.
+// A file that cannot be read gives the defaults and says why (LoadSettings); what else
+// goes wrong is reported here, as at creation, and does not leave the slot.
 void TComSetup::BitBtn2Click() {
-    LoadSettings();
+    try {
+        LoadSettings();
+    } catch (...) {
+        state_.Log.Report(kConfigurationReadError);
+    }
     ApplyConnections();
     HideMainWindow();
 }
