@@ -1,5 +1,7 @@
 #include "Clock.h"
 
+#include <sys/prctl.h>
+
 #include <cerrno>
 #include <ctime>
 
@@ -39,6 +41,10 @@ uint64_t SuspendedMs() {
 Clock& SystemClock() {
     static MonotonicClock clock;
     return clock;
+}
+
+bool AllowTimerSlackMs(uint32_t ms) {
+    return ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(ms) * 1000000ul, 0, 0, 0) == 0;
 }
 
 }  // namespace qel

@@ -97,6 +97,7 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
     ConnectHandlers();
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(kTimer1IntervalMs);
+    Timer1.setTimerType(Qt::CoarseTimer);  // may share a wake-up with the drivers' ticks
     Timer1.start();
 
     trayIcon_->Loaded();
@@ -313,6 +314,17 @@ void TComSetup::closeEvent(QCloseEvent* event) {
 }
 
 void TComSetup::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        if (isMinimized()) {
+            if (QWidget* focused = focusWidget(); focused != nullptr && focused != this) {
+                focusBeforeMinimised_ = focused;
+                focused->clearFocus();
+            }
+        } else if (focusBeforeMinimised_) {
+            focusBeforeMinimised_->setFocus();
+            focusBeforeMinimised_ = nullptr;
+        }
+    }
     if (event->type() == QEvent::WindowStateChange && isMinimized()) trayIcon_->ApplicationMinimized();
     if (event->type() == QEvent::LocaleChange) LoadRegionalFromSystem();
     QMainWindow::changeEvent(event);
@@ -332,13 +344,14 @@ TComSetup::ConnectionControls TComSetup::Controls(int connection) const {
     return {ui_->CheckBox2, ui_->ComboBox2, ui_->CB_Spead2, ui_->CB_QELType2};
 }
 
+ConnectionOptions TComSetup::ConnectionOptionsNow(int connection) const {
+    const ConnectionControls c = Controls(connection);
+    return {c.inUse->isChecked(), c.port->currentIndex(), c.speed->currentIndex(), c.type->currentIndex()};
+}
+
 ProgramOptions TComSetup::Options() const {
     ProgramOptions o;
-    for (int connection : {1, 2}) {
-        const ConnectionControls c = Controls(connection);
-        o.Connection(connection) = {c.inUse->isChecked(), c.port->currentIndex(), c.speed->currentIndex(),
-                                    c.type->currentIndex()};
-    }
+    for (int connection : {1, 2}) o.Connection(connection) = ConnectionOptionsNow(connection);
     o.lastRecordIfError = state_.GetLastRecordIfError;
     o.screenMessages = ui_->CB_ErrMes->isChecked();
     o.rewrite = ui_->CB_Rewrite->isChecked();
