@@ -1,5 +1,6 @@
 #include "SComSetup.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMenu>
@@ -158,6 +159,10 @@ void TComSetup::ConnectHandlers() {
             [this](const QPoint& pos) { PopupMenu1->popup(ui_->ListBox1->viewport()->mapToGlobal(pos)); });
     ui_->Edit1->installEventFilter(this);
     connect(&Timer1, &QTimer::timeout, this, &TComSetup::Timer1Timer);
+    // A window that starts minimised gets its first focus only afterwards.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && isMinimized() && now->window() == this) SetFocusAside(now);
+    });
 }
 
 // --- creation and destruction ---
@@ -316,10 +321,7 @@ void TComSetup::closeEvent(QCloseEvent* event) {
 void TComSetup::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         if (isMinimized()) {
-            if (QWidget* focused = focusWidget(); focused != nullptr && focused != this) {
-                focusBeforeMinimised_ = focused;
-                focused->clearFocus();
-            }
+            SetFocusAside(focusWidget());
         } else if (focusBeforeMinimised_) {
             focusBeforeMinimised_->setFocus();
             focusBeforeMinimised_ = nullptr;
@@ -328,6 +330,12 @@ void TComSetup::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange && isMinimized()) trayIcon_->ApplicationMinimized();
     if (event->type() == QEvent::LocaleChange) LoadRegionalFromSystem();
     QMainWindow::changeEvent(event);
+}
+
+void TComSetup::SetFocusAside(QWidget* focused) {
+    if (focused == nullptr || focused == this) return;
+    focusBeforeMinimised_ = focused;
+    focused->clearFocus();
 }
 
 bool TComSetup::eventFilter(QObject* watched, QEvent* event) {

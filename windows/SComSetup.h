@@ -140,6 +140,7 @@ private:
     // The control that had the focus when the window was minimised: none has it meanwhile,
     // so no caret blinks (and repaints) in a window nobody sees; it gets it back on restore.
     QPointer<QWidget> focusBeforeMinimised_;
+    void SetFocusAside(QWidget* focused);
 
     QMenu* PopupMenu1 = nullptr;  // the diagnostics list's pop-up menu
     QMenu* PopupMenu2 = nullptr;  // the tray menu

@@ -483,12 +483,17 @@ TEST_F(Qel1mOnConnectionTwo, AChangedValueIsShownWithin600Ms) {
     EndWithSigterm(agent);
 }
 
-// A poll reply one byte too long, 27 bytes, is still no reply: nothing is shown, however
-// long the device goes on answering so; once its replies are right again the value shows.
+// A poll reply of 27 bytes is still no value: a frame sound in itself with 9 data bytes,
+// and a good 26-byte reply with one byte more after it. Nothing is shown, however long the
+// device goes on answering so; once its replies are right again the value shows.
 TEST_F(Qel1mOnConnectionTwo, ATwentySevenByteReplyIsRefused) {
-    Device(2).SetReplySplit({{}, 0, std::string(1, '\0')});
+    Device(2).SetReplyLength(kPollCommandCode, 27);
     AgentProcess& agent = Start();
     ASSERT_TRUE(Device(2).WaitRequests(kPollCommandCode, 3, 15000)) << agent.Log();
+    Device(2).SetReplyLength(kPollCommandCode, 26);
+    Device(2).SetReplySplit({{}, 0, std::string(1, '\0')});
+    const unsigned polls = Device(2).RequestCount(kPollCommandCode);
+    ASSERT_TRUE(Device(2).WaitRequests(kPollCommandCode, polls + 3, 15000)) << agent.Log();
     EXPECT_TRUE(Shown(agent).empty()) << agent.Log();
     Device(2).SetReplySplit({});
     EXPECT_TRUE(PollUntil([&] { return !Shown(agent).empty(); }, 5000)) << agent.Log();
