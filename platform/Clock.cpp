@@ -1,7 +1,5 @@
 #include "Clock.h"
 
-#include <sys/prctl.h>
-
 #include <cerrno>
 #include <ctime>
 
@@ -41,10 +39,6 @@ uint64_t SuspendedMs() {
 Clock& SystemClock() {
     static MonotonicClock clock;
     return clock;
-}
-
-bool AllowTimerSlackMs(uint32_t ms) {
-    return ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(ms) * 1000000ul, 0, 0, 0) == 0;
 }
 
 }  // namespace qel

@@ -22,10 +22,6 @@ Clock& SystemClock();
 // on through a suspend, the monotonic one stops. A jump between two readings is a resume.
 uint64_t SuspendedMs();
 
-// Lets the system run this thread's timed waits up to `ms` late, so that it can serve them
-// together with other wake-ups of the machine instead of one by one. False when refused.
-bool AllowTimerSlackMs(uint32_t ms);
-
 inline bool TimedOut(uint32_t now, uint32_t start, uint32_t timeoutMs) {
     return static_cast<uint32_t>(now - start) > timeoutMs;
 }

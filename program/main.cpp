@@ -10,7 +10,6 @@
 #include <memory>
 
 #include "Application.h"
-#include "Clock.h"
 #include "CommandLine.h"
 #include "Dialogs.h"
 #include "HelpDocument.h"
@@ -33,10 +32,6 @@ int main(int argc, char* argv[]) {
     // SIGTERM, SIGINT and SIGHUP end the program the way the menu's "В&ыход" does, from
     // the first moment on: one that comes early waits until the event loop runs.
     qel::TerminationSignals terminationSignals;
-    // Every timer of the program (the drivers' 50 and 300 ms ticks, Timer1, the waits of a
-    // read) tolerates a wake-up 2 ms late; with that slack the system serves it together
-    // with other wake-ups. Set before any thread starts, so all of them inherit it.
-    static_cast<void>(qel::AllowTimerSlackMs(2));
     // Held until the process ends.
     const qel::SingleInstanceLock singleInstance;
 

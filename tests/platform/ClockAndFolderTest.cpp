@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <ctime>
-#include <thread>
 
 #include "Clock.h"
 #include "ExecutableFolder.h"
@@ -29,16 +27,6 @@ TEST(SystemClock, TimeoutIsStrictlyGreaterAcrossTheWrap) {
     EXPECT_FALSE(TimedOut(start + 200, start, 200));
     EXPECT_TRUE(TimedOut(start + 201, start, 200));
     EXPECT_FALSE(TimedOut(start, start, 0));
-}
-
-// The slack is the calling thread's; a thread of its own keeps the test's as it was.
-TEST(SystemClock, TimerSlackIsGivenInMilliseconds) {
-    std::thread([] {
-        ASSERT_TRUE(AllowTimerSlackMs(2));
-        EXPECT_EQ(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 2000000);
-        ASSERT_TRUE(AllowTimerSlackMs(1));
-        EXPECT_EQ(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 1000000);
-    }).join();
 }
 
 TEST(LocalTime, FixedSourceAndSystemTime) {
