@@ -44,6 +44,7 @@ bench: build
 	$(BUILD)/bin/qel1_latency_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/qel1m_poll_benchmark
 	$(BUILD)/bin/qel1_reconnect_bench
+	$(BUILD)/bin/qel1_idle_bench
 	$(BUILD)/bin/settings_file_bench
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/settings_startup_benchmark
 	QT_QPA_PLATFORM=offscreen $(BUILD)/bin/diagnostics_list_benchmark

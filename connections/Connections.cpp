@@ -142,10 +142,11 @@ ConnectionLabel Connections::Label(int connection) const {
 
 void Connections::Timer1Tick() {
     if (writer_.HoldOffTick()) return;
-    const ProgramOptions options = options_.Current();
+    // Only the two connections' own options are read: a tick with no QEL-1M in use does
+    // nothing else.
     // A lost connection's port is closed until it returns: no poll could be answered.
     for (int connection : {1, 2}) {
-        const ConnectionOptions& o = options.Connection(connection);
+        const ConnectionOptions o = options_.ConnectionNow(connection);
         PollConnection(connection, o.inUse && !keeper_.Lost(connection), o.typeIndex);
     }
 }

@@ -53,12 +53,28 @@ public:
     // True once the open line's device is known to be gone (hung up, I/O errors, its node
     // removed); it stays true until the port is closed. A backend that cannot tell says false.
     virtual bool LineGone() { return false; }
+    // What the polling tick asks, at once: true when the line's device is gone (as LineGone);
+    // otherwise false, with `waiting` the bytes in the input queue (0 when unknown). A backend
+    // may answer it more cheaply than LineGone and QueueCounts together, and may look for a
+    // removed device node less often than at every call (at least once a second).
+    virtual bool ProbeLine(uint32_t& waiting) {
+        waiting = 0;
+        if (LineGone()) return true;
+        if (!InputQueue(waiting)) waiting = 0;
+        return false;
+    }
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
     virtual void Configure(const LineSettings& settings) = 0;  // errors ignored
     virtual void Purge(bool input, bool output) = 0;
     // Bytes waiting in the input and output queues; false when the query fails.
     virtual bool QueueCounts(uint32_t& inQueue, uint32_t& outQueue) = 0;
+    // Bytes waiting in the input queue alone, for those who need no output count (one
+    // query where QueueCounts may need two); false when the query fails.
+    virtual bool InputQueue(uint32_t& inQueue) {
+        uint32_t out = 0;
+        return QueueCounts(inQueue, out);
+    }
     // Active modem input lines (ModemLineBits); false when the query fails.
     virtual bool ModemStatus(unsigned& lines) = 0;
     // Returns bytes transferred, 0 on failure or when nothing could be moved.

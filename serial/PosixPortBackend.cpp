@@ -102,6 +102,7 @@ public:
         (void)ioctl(fd, TIOCEXCL);
         fd_ = fd;
         gone_ = false;
+        lastNodeCheckMs_ = SystemClock().NowMs();
         return true;
     }
 
@@ -131,6 +132,32 @@ public:
         return gone_;
     }
 
+    // One poll when nothing has come and the line is up, the common case of an idle tick;
+    // the input count only when poll says there is input, and the link count of the device
+    // node once a second.
+    bool ProbeLine(uint32_t& waiting) override {
+        waiting = 0;
+        if (fd_ < 0 || gone_) return gone_;
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = poll(&p, 1, 0);
+        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            gone_ = true;
+            return true;
+        }
+        const uint32_t now = SystemClock().NowMs();
+        if (now - lastNodeCheckMs_ >= kNodeCheckPeriodMs) {
+            lastNodeCheckMs_ = now;
+            struct stat st {};
+            if (fstat(fd_, &st) != 0)
+                Note(errno);
+            else if (st.st_nlink == 0)
+                gone_ = true;
+            if (gone_) return true;
+        }
+        if (ready > 0 && (p.revents & POLLIN) && !InputQueue(waiting)) waiting = 0;
+        return gone_;
+    }
+
     bool IsOpen() const override { return fd_ >= 0; }
 
     void Configure(const LineSettings& settings) override {
@@ -152,6 +179,18 @@ public:
         }
         inQueue = in > 0 ? static_cast<uint32_t>(in) : 0;
         outQueue = out > 0 ? static_cast<uint32_t>(out) : 0;
+        return true;
+    }
+
+    bool InputQueue(uint32_t& inQueue) override {
+        inQueue = 0;
+        if (fd_ < 0) return false;
+        int in = 0;
+        if (ioctl(fd_, TIOCINQ, &in) != 0) {
+            Note(errno);
+            return false;
+        }
+        inQueue = in > 0 ? static_cast<uint32_t>(in) : 0;
         return true;
     }
 
@@ -230,8 +269,12 @@ private:
         if (DeviceGoneError(error)) gone_ = true;
     }
 
+    // How often the polling tick looks whether the device node has been removed.
+    static constexpr uint32_t kNodeCheckPeriodMs = 1000;
+
     int fd_ = -1;
     bool gone_ = false;
+    uint32_t lastNodeCheckMs_ = 0;
     PortOpenFailure failure_;
 };
 

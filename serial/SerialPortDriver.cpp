@@ -174,8 +174,8 @@ void TSerialPortDriver::Purge(bool input, bool output) {
 
 uint32_t TSerialPortDriver::InputCount() {
     if (!connected_) return kNotConnectedCount;
-    uint32_t in = 0, out = 0;
-    if (!backend_->QueueCounts(in, out)) return 0;
+    uint32_t in = 0;
+    if (!backend_->InputQueue(in)) return 0;
     return in;
 }
 
@@ -242,9 +242,15 @@ bool TSerialPortDriver::SendText(const std::string& text) {
 }
 
 uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
+    return ReadUntilComplete(buffer, count, nullptr, 0);
+}
+
+uint32_t TSerialPortDriver::ReadUntilComplete(void* buffer, uint32_t count, const ReadComplete& complete,
+                                              uint32_t confirmMs, uint32_t heldOver) {
     if (!connected_) return 0;
     HoldPolling();
-    auto bytes = static_cast<uint8_t*>(buffer);
+    auto* const first = static_cast<uint8_t*>(buffer);
+    auto bytes = first;
     uint32_t got = 0;
     uint32_t last = clock_->NowMs();
     // The whole call lasts at most the time the bytes take on the line plus five input
@@ -253,8 +259,10 @@ uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
     // while a packet in up to five pieces, each gap under the input timeout, still joins.
     const uint32_t start = last;
     const uint32_t bound = ReadBound(count);
+    bool whole = false;  // the bytes so far are complete, and more than the held-over ones
     while (count > 0) {
         const uint32_t waiting = InputCount();
+        if (heldOver == kWaitingAtStart) heldOver = waiting;
         if (waiting > 0) {
             const std::size_t r = backend_->Read(bytes, std::min(waiting, count));
             if (r > 0) {
@@ -263,6 +271,7 @@ uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
                 count -= n;
                 bytes += n;
                 last = clock_->NowMs();
+                whole = complete && got > heldOver && complete(first, got);
                 continue;
             }
         }
@@ -270,7 +279,10 @@ uint32_t TSerialPortDriver::Read(void* buffer, uint32_t count) {
         const uint32_t elapsed = now - last;
         const uint32_t total = now - start;
         if (elapsed > inputTimeout_ || total > bound) break;
-        backend_->WaitReadable(std::min(WaitSlice(elapsed, inputTimeout_), WaitSlice(total, bound)));
+        if (whole && elapsed > confirmMs) break;
+        uint32_t wait = std::min(WaitSlice(elapsed, inputTimeout_), WaitSlice(total, bound));
+        if (whole) wait = std::min(wait, WaitSlice(elapsed, confirmMs));
+        backend_->WaitReadable(wait);
     }
     ReleasePolling();
     return got;
@@ -289,7 +301,8 @@ void TSerialPortDriver::ReleasePolling() { --pollHoldCount_; }
 
 void TSerialPortDriver::PollTick() {
     if (!connected_ || pollHoldCount_ > 0 || lineLost_) return;
-    if (backend_->LineGone()) {
+    uint32_t waiting = 0;
+    if (backend_->ProbeLine(waiting)) {
         // Told once; from now on the tick has nothing to do until the port is closed.
         lineLost_ = true;
         if (OnLineLost) {
@@ -303,8 +316,6 @@ void TSerialPortDriver::PollTick() {
         }
         return;
     }
-    uint32_t waiting = 0, out = 0;
-    if (!backend_->QueueCounts(waiting, out)) waiting = 0;
     const int16_t packetSize = packetSize_;
 
     if (packetSize < 1) {

@@ -73,6 +73,16 @@ public:
     // Reads up to count bytes; ends after InputTimeout of silence, and at the latest when
     // the time the bytes take on the line at ComPortSpeed plus InputTimeout has passed.
     uint32_t Read(void* buffer, uint32_t count);
+    // The bytes read so far (buffer, count) form a whole message.
+    using ReadComplete = std::function<bool(const uint8_t* bytes, uint32_t count)>;
+    // The bytes already waiting when the read begins are taken as left from before.
+    static constexpr uint32_t kWaitingAtStart = UINT32_MAX;
+    // Read that may also end early: once the bytes read so far are `complete` and no further
+    // byte has come for more than `confirmMs`. The first `heldOver` bytes may be left over
+    // from before (by default those already waiting when the call begins), so they alone
+    // never end it early. Otherwise, and when `complete` is empty, exactly as Read.
+    uint32_t ReadUntilComplete(void* buffer, uint32_t count, const ReadComplete& complete, uint32_t confirmMs,
+                               uint32_t heldOver = kWaitingAtStart);
     void HoldPolling();
     void ReleasePolling();
     void PollTick();

@@ -59,6 +59,9 @@ public:
     virtual ~OptionsSource() = default;
     // The options as they stand now.
     virtual ProgramOptions Current() const = 0;
+    // One connection's options as they stand now; `connection` is 1 or 2. A source may give
+    // them without reading everything else (the polling tick needs nothing more).
+    virtual ConnectionOptions ConnectionNow(int connection) const { return Current().Connection(connection); }
     // A per-record data file name is written back where the data file's name is kept.
     virtual void SetDataFile(const std::string& path) = 0;
 };

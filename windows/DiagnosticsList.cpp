@@ -15,6 +15,7 @@ namespace qel {
 namespace {
 
 constexpr int kTextMargin = 2;  // pixels between the frame and the text
+constexpr std::size_t kRecentWidths = 64;  // distinct lines whose widths are kept
 // Posted once per batch of appended lines; handled when the batch's events are done.
 const QEvent::Type kRefreshEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
@@ -55,6 +56,14 @@ QString TDiagnosticsList::LineText(int row) const {
     return QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));
 }
 
+int TDiagnosticsList::MeasureNew(const std::string& utf8) {
+    if (const auto known = recentWidths_.find(utf8); known != recentWidths_.end()) return known->second;
+    const int width = Measure(QString::fromStdString(utf8));
+    if (recentWidths_.size() >= kRecentWidths) recentWidths_.clear();
+    recentWidths_.emplace(utf8, width);
+    return width;
+}
+
 void TDiagnosticsList::AppendLine(const std::string& utf8) {
     if (const std::size_t dropped = lines_.Append(utf8); dropped > 0) {
         // The oldest lines went at the bound, and a line before the new one says so: the
@@ -63,7 +72,7 @@ void TDiagnosticsList::AppendLine(const std::string& utf8) {
         currentRow_ = currentRow_ >= shift ? currentRow_ - shift : -1;
         widest_ = std::max(widest_, Measure(LineText(count() - 2)));
     }
-    widest_ = std::max(widest_, Measure(QString::fromStdString(utf8)));
+    widest_ = std::max(widest_, MeasureNew(utf8));
     ScheduleRefresh();
 }
 
@@ -121,6 +130,7 @@ void TDiagnosticsList::changeEvent(QEvent* event) {
     if (event->type() == QEvent::FontChange) {
         // Rare (the window sets its font once, before any line): measure every line again.
         widest_ = 0;
+        recentWidths_.clear();
         for (int row = 0; row < count(); ++row) widest_ = std::max(widest_, Measure(LineText(row)));
         ScheduleRefresh();
     }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "DiagnosticLines.h"
@@ -47,12 +48,16 @@ protected:
 
 private:
     int Measure(const QString& text) const;
+    // Measure of a new line; the same text again (a refusal repeated under noise) is not
+    // shaped again but taken from the widths of the last distinct lines.
+    int MeasureNew(const std::string& utf8);
     int RowsInView() const;
     void ScheduleRefresh();
     void Refresh();
     void UpdateScrollBars();
 
     DiagnosticLines lines_;
+    std::unordered_map<std::string, int> recentWidths_;
     int widest_ = 0;
     int currentRow_ = -1;
     bool refreshPending_ = false;

@@ -9,6 +9,9 @@
 namespace qel {
 
 QtTickSource::QtTickSource() {
+    // A few ms either way change nothing for a poll of the input queue, and Qt may then
+    // serve the ticks of both drivers and Timer1 in one wake-up.
+    timer_.setTimerType(Qt::CoarseTimer);
     // The timer re-arms itself first, so the next tick may come while this one's handler
     // runs a nested event loop (a modal box).
     QObject::connect(&timer_, &QTimer::timeout, [this] {

@@ -1,5 +1,6 @@
 #include "SComSetup.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QIcon>
 #include <QMenu>
@@ -103,6 +104,7 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
     connections_.Status().SetView(&status_);
     Timer1.setObjectName(QStringLiteral("Timer1"));
     Timer1.setInterval(kTimer1IntervalMs);
+    Timer1.setTimerType(Qt::CoarseTimer);  // may share a wake-up with the drivers' ticks
     Timer1.start();
 
     trayIcon_->Loaded();
@@ -165,6 +167,10 @@ void TComSetup::ConnectHandlers() {
     connect(&Timer1, &QTimer::timeout, this, &TComSetup::Timer1Timer);
     connect(ui_->Edit1, &QLineEdit::textChanged, this, &TComSetup::UpdateDataFileHint);
     connect(ui_->CB_MultyFiles, &QCheckBox::toggled, this, &TComSetup::UpdateDataFileHint);
+    // A window that starts minimised gets its first focus only afterwards.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now != nullptr && isMinimized() && now->window() == this) SetFocusAside(now);
+    });
 }
 
 // --- creation and destruction ---
@@ -380,9 +386,23 @@ void TComSetup::closeEvent(QCloseEvent* event) {
 }
 
 void TComSetup::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange) {
+        if (isMinimized()) {
+            SetFocusAside(focusWidget());
+        } else if (focusBeforeMinimised_) {
+            focusBeforeMinimised_->setFocus();
+            focusBeforeMinimised_ = nullptr;
+        }
+    }
     if (event->type() == QEvent::WindowStateChange && isMinimized()) trayIcon_->ApplicationMinimized();
     if (event->type() == QEvent::LocaleChange) LoadRegionalFromSystem();
     QMainWindow::changeEvent(event);
+}
+
+void TComSetup::SetFocusAside(QWidget* focused) {
+    if (focused == nullptr || focused == this) return;
+    focusBeforeMinimised_ = focused;
+    focused->clearFocus();
 }
 
 bool TComSetup::eventFilter(QObject* watched, QEvent* event) {
@@ -399,13 +419,14 @@ TComSetup::ConnectionControls TComSetup::Controls(int connection) const {
     return {ui_->CheckBox2, ui_->ComboBox2, ui_->CB_Spead2, ui_->CB_QELType2};
 }
 
+ConnectionOptions TComSetup::ConnectionOptionsNow(int connection) const {
+    const ConnectionControls c = Controls(connection);
+    return {c.inUse->isChecked(), c.port->currentIndex(), c.speed->currentIndex(), c.type->currentIndex()};
+}
+
 ProgramOptions TComSetup::Options() const {
     ProgramOptions o;
-    for (int connection : {1, 2}) {
-        const ConnectionControls c = Controls(connection);
-        o.Connection(connection) = {c.inUse->isChecked(), c.port->currentIndex(), c.speed->currentIndex(),
-                                    c.type->currentIndex()};
-    }
+    for (int connection : {1, 2}) o.Connection(connection) = ConnectionOptionsNow(connection);
     o.lastRecordIfError = state_.GetLastRecordIfError;
     o.screenMessages = ui_->CB_ErrMes->isChecked();
     o.rewrite = ui_->CB_Rewrite->isChecked();

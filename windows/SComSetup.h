@@ -1,5 +1,6 @@
 #pragma once
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <memory>
@@ -46,6 +47,7 @@ private:
     public:
         explicit WindowOptions(TComSetup& window) : window_(window) {}
         ProgramOptions Current() const override { return window_.Options(); }
+        ConnectionOptions ConnectionNow(int connection) const override { return window_.ConnectionOptionsNow(connection); }
         void SetDataFile(const std::string& path) override;
 
     private:
@@ -109,6 +111,7 @@ public:
     // The options as the controls (and the program state) hold them now, and shown in the
     // controls; showing runs the device-type change of connection 1 and of connection 2.
     ProgramOptions Options() const;
+    ConnectionOptions ConnectionOptionsNow(int connection) const;
     void ShowOptions(const ProgramOptions& options);
 
     DataFileWriter& Writer() { return connections_.Writer(); }
@@ -154,6 +157,11 @@ private:
     void ShowPortHint(int n);
     // Edit1's hint names the full path of the next record.
     void UpdateDataFileHint();
+
+    // The control that had the focus when the window was minimised: none has it meanwhile,
+    // so no caret blinks (and repaints) in a window nobody sees; it gets it back on restore.
+    QPointer<QWidget> focusBeforeMinimised_;
+    void SetFocusAside(QWidget* focused);
 
     QMenu* PopupMenu1 = nullptr;  // the diagnostics list's pop-up menu
     QMenu* PopupMenu2 = nullptr;  // the tray menu

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QShortcutEvent>
 #include <QKeySequence>
+#include <QLoggingCategory>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextOption>
@@ -28,6 +29,9 @@ namespace qel {
 namespace {
 
 QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// Each new value the window shows, for those who watch the program from outside (its tests).
+Q_LOGGING_CATEGORY(lcPanel, "qel.panel", QtWarningMsg)
 
 }  // namespace
 
@@ -120,6 +124,8 @@ void TQEL1M_Control::Release() {
 }
 
 void TQEL1M_Control::ShowPolledValue(const std::string& valueText, const std::string& addressNumber) {
+    if (ui_->Edit->text() != Q(valueText))
+        qCInfo(lcPanel).noquote() << QStringLiteral("connection %1 | %2").arg(connection_).arg(Q(valueText));
     ui_->Edit->setText(Q(valueText));
     addressNumber_ = addressNumber;
     // The device answers: the value is live, and everything is as before.

@@ -103,5 +103,34 @@ TEST(Timer1Polling, AsksConnectionOneFirst) {
     EXPECT_EQ(order, "121212");
 }
 
+// Counts how often the whole set of options is read; gives a connection's own options
+// without it, as the settings window does.
+struct CountingQel1Options : TwoQel1Connections {
+    ProgramOptions Current() const override {
+        ++reads;
+        return TwoQel1Connections::Current();
+    }
+    ConnectionOptions ConnectionNow(int connection) const override {
+        ++connectionReads;
+        return TwoQel1Connections::Current().Connection(connection);
+    }
+    mutable int reads = 0;
+    mutable int connectionReads = 0;
+};
+
+// A tick with no QEL-1M in use reads each connection's options and nothing else: not the
+// whole set with the data file's name and the device names.
+TEST_F(ConnectionsTest, ATimer1TickWithoutAQel1mReadsOnlyTheConnectionsOptions) {
+    CountingQel1Options counting;
+    counting.path = options.path;
+    Connections quiet{state, counting, SettingsPath()};
+    for (int tick = 0; tick < 5; ++tick) quiet.Timer1Tick();
+    EXPECT_EQ(counting.reads, 0);
+    EXPECT_EQ(counting.connectionReads, 10);
+    // A source that gives no connection of its own reads the whole set and picks from it.
+    EXPECT_EQ(options.ConnectionNow(2).portIndex, 1);
+    EXPECT_EQ(options.ConnectionNow(1).typeIndex, kQel1TypeIndex);
+}
+
 }  // namespace
 }  // namespace qel::test

@@ -417,10 +417,10 @@ TEST_F(WholeProgram, Timer1TicksOnUnderABoxOpenedFromItsOwnHandler) {
     EndWithSigterm(agent);
 }
 
-// A QEL-1M on connection 2 holds the program for about two seconds at every Timer1 tick,
-// so packets that a QEL-1 on connection 1 sends every second wait in twos and threes and
-// reach one receive event: every one is filed, in order.
-TEST_F(WholeProgram, AQel1SendingEverySecondBesideAQel1mOnConnectionTwoLosesNothing) {
+// A QEL-1M on connection 2 holds the program only while it answers, some 70 ms of each
+// Timer1 tick: packets that a QEL-1 on connection 1 sends every 300 ms are filed one by
+// one, in order, while the QEL-1M is polled twice a second.
+TEST_F(WholeProgram, AQel1SendingEvery300MsBesideAQel1mOnConnectionTwoLosesNothing) {
     Device(2).SetType(SimDeviceType::Qel1m);
     WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=0", "Con2Speed=1",
               "Con1QELType=0", "Con2QELType=1"});
@@ -429,19 +429,98 @@ TEST_F(WholeProgram, AQel1SendingEverySecondBesideAQel1mOnConnectionTwoLosesNoth
     ASSERT_TRUE(Holds(agent, 2)) << agent.Log();
     ASSERT_TRUE(Device(2).WaitRequests(kPollCommandCode, 1, 8000)) << agent.Log();
 
+    const unsigned pollsBefore = Device(2).RequestCount(kPollCommandCode);
     Qel1Fields fields = test::ExampleFields();
     std::string expected;
-    constexpr int kPackets = 12;
+    constexpr int kPackets = 20;
     for (int n = 1; n <= kPackets; ++n) {
         fields.record = static_cast<uint16_t>(n);
         Device(1).SendPacket(fields);
         char line[64];
         std::snprintf(line, sizeof line, "00007 %05d 09:45 31/12/05 00012.500\r\n", n);
         expected += line;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
     }
     EXPECT_TRUE(PollUntil([&] { return DataFile() == expected; }, 8000)) << DataFile() << agent.Log();
-    EXPECT_GE(Device(2).RequestCount(kPollCommandCode), 4u);
+    // 6 s of sending: about twelve polls.
+    EXPECT_GE(Device(2).RequestCount(kPollCommandCode) - pollsBefore, 9u);
+    EndWithSigterm(agent);
+}
+
+// What a QEL-1M's control window shows, seen from outside through the program's log.
+class Qel1mOnConnectionTwo : public WholeProgram {
+protected:
+    static constexpr const char* kShown = "qel.panel: connection 2 | ";
+
+    AgentProcess& Start() {
+        Device(2).SetType(SimDeviceType::Qel1m);
+        WriteIni({"Con1check=1", "Con2check=1", "Con1numCOM=1", "Con2numCOM=2", "Con1Speed=1", "Con2Speed=1",
+                  "Con1QELType=0", "Con2QELType=1"});
+        AgentProcess& agent = StartAgent({{"QT_LOGGING_RULES", "qel.dialogs.info=true;qel.panel.info=true"}});
+        EXPECT_TRUE(Holds(agent, 2)) << agent.Log();
+        return agent;
+    }
+    // The values the window has shown so far, in order.
+    static std::vector<std::string> Shown(const AgentProcess& agent) {
+        std::vector<std::string> values;
+        const std::string log = agent.Log();
+        for (std::size_t at = log.find(kShown); at != std::string::npos; at = log.find(kShown, at + 1)) {
+            const std::size_t begin = at + std::string(kShown).size();
+            values.push_back(log.substr(begin, log.find('\n', begin) - begin));
+        }
+        return values;
+    }
+};
+
+// The device changes its value: the window shows the new one within about 600 ms (a poll
+// every 500 ms, each over some 70 ms after the request), time after time.
+TEST_F(Qel1mOnConnectionTwo, AChangedValueIsShownWithin600Ms) {
+    Device(2).SetValueWord(0x047B);
+    AgentProcess& agent = Start();
+    ASSERT_TRUE(PollUntil([&] { return !Shown(agent).empty(); }, 8000)) << agent.Log();
+    std::vector<long> delays;
+    const uint16_t words[] = {0x007B, 0x047B, 0x0100, 0x0200, 0x0300};
+    for (uint16_t word : words) {
+        const std::size_t before = Shown(agent).size();
+        // A change at a random moment of the poll period.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100 + 97 * (word % 5)));
+        const auto changed = std::chrono::steady_clock::now();
+        Device(2).SetValueWord(word);
+        ASSERT_TRUE(PollUntil([&] { return Shown(agent).size() > before; }, 5000, 2)) << agent.Log();
+        delays.push_back(static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - changed)
+                                               .count()));
+    }
+    for (long delay : delays) EXPECT_LE(delay, 700) << "shown only " << delay << " ms after the change";
+    EndWithSigterm(agent);
+}
+
+// A poll reply of 27 bytes is still no value: a frame sound in itself with 9 data bytes,
+// and a good 26-byte reply with one byte more after it. Nothing is shown, however long the
+// device goes on answering so; once its replies are right again the value shows.
+TEST_F(Qel1mOnConnectionTwo, ATwentySevenByteReplyIsRefused) {
+    Device(2).SetReplyLength(kPollCommandCode, 27);
+    AgentProcess& agent = Start();
+    ASSERT_TRUE(Device(2).WaitRequests(kPollCommandCode, 3, 15000)) << agent.Log();
+    Device(2).SetReplyLength(kPollCommandCode, 26);
+    Device(2).SetReplySplit({{}, 0, std::string(1, '\0')});
+    const unsigned polls = Device(2).RequestCount(kPollCommandCode);
+    ASSERT_TRUE(Device(2).WaitRequests(kPollCommandCode, polls + 3, 15000)) << agent.Log();
+    EXPECT_TRUE(Shown(agent).empty()) << agent.Log();
+    Device(2).SetReplySplit({});
+    EXPECT_TRUE(PollUntil([&] { return !Shown(agent).empty(); }, 5000)) << agent.Log();
+    EndWithSigterm(agent);
+}
+
+// A reply that pauses 10 ms after its header, as one from a USB adapter may, is taken whole.
+TEST_F(Qel1mOnConnectionTwo, AReplyThatPauses10MsMidFrameIsAccepted) {
+    Device(2).SetReplySplit({{10}, 10, {}});
+    Device(2).SetValueWord(0x047B);
+    AgentProcess& agent = Start();
+    ASSERT_TRUE(PollUntil([&] { return !Shown(agent).empty(); }, 8000)) << agent.Log();
+    const std::size_t before = Shown(agent).size();
+    Device(2).SetValueWord(0x007B);
+    EXPECT_TRUE(PollUntil([&] { return Shown(agent).size() > before; }, 1500)) << agent.Log();
     EndWithSigterm(agent);
 }
 
@@ -460,7 +539,7 @@ TEST_F(WholeProgram, AQel1mWhoseRepliesPauseMidFrameFilesNoRecord) {
     for (std::size_t i = 11; i < 25; ++i) sum += static_cast<uint8_t>(reply[i]);
     ASSERT_EQ(static_cast<uint8_t>(sum), static_cast<uint8_t>(reply[25])) << "the tail must look like a packet";
 
-    Device(1).SetReplyPieces({11}, 400);
+    Device(1).SetReplySplit({{11}, 400, {}});
     const unsigned before = Device(1).RequestCount(kPollCommandCode);
     ASSERT_TRUE(Device(1).WaitRequests(kPollCommandCode, before + 8, 15000)) << agent.Log();
     EXPECT_FALSE(fs::exists(folder + "/Data.qel")) << DataFile();

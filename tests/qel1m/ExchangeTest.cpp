@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "DiBusModTransport.h"
 #include "PortsOf.h"
@@ -90,9 +91,58 @@ TEST_F(PtyExchange, GoodPollReply) {
     // The device got the request byte for byte.
     ASSERT_TRUE(sim->WaitRequests(PollCommand, 1, 1000));
     EXPECT_EQ(HexText(sim->Requests().at(0)), "FF FF FF 01 01 01 06 01 01 00 2F 45 74 80 01 01 00 00 00");
-    // One read: it ends after the input timeout of silence that follows the reply.
-    EXPECT_GE(took, 200);
-    EXPECT_LT(took, 2000);
+    // One read: it ends a short confirming silence after the reply, well before the
+    // input timeout.
+    EXPECT_LT(took, 200);
+}
+
+// Connection 2 reads with an input timeout of 2 s; a good reply still ends the exchange
+// soon after its last byte, while a device that says nothing costs the whole timeout.
+TEST_F(PtyExchange, AGoodReplyDoesNotWaitForTheInputTimeout) {
+    driver.SetInputTimeout(2000);
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Exchange(driver, PollRequest()).size(), 26u);
+        EXPECT_LT(ElapsedMs(start), 1000);
+    }
+    sim->SetSilent(true);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Exchange(driver, PollRequest()), "");
+    EXPECT_GE(ElapsedMs(start), 2000);
+}
+
+// A reply that pauses on the line is taken whole as long as each pause is shorter than the
+// confirming silence; bytes that follow within it are judged with the reply.
+TEST_F(PtyExchange, PausesInsideAReplyAndBytesAfterIt) {
+    struct Case {
+        const char* what;
+        int length;
+        SendOptions split;
+        std::size_t expected;
+    };
+    const std::vector<Case> cases{
+        {"10 ms after the header of a poll reply", 26, {{10}, 10, {}}, 26},
+        {"10 ms twice inside a poll reply", 26, {{7, 7}, 10, {}}, 26},
+        {"30 ms after the header checksum of a frame without data", 18, {{14}, 30, {}}, 18},
+        {"30 ms before six bytes after a frame without data", 20, {{14}, 30, {}}, 20},
+        {"one byte 20 ms after a poll reply", 26, {{26}, 20, std::string(1, '\0')}, 0},
+        {"one byte right after a poll reply", 26, {{}, 0, std::string(1, '\0')}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        sim->SetReplySplit(c.split);
+        EXPECT_EQ(PollWithReplyLength(c.length).size(), c.expected);
+        // Nothing is left for the next exchange.
+        EXPECT_EQ(driver.InputCount(), 0u);
+    }
+    // A byte that comes only after the confirming silence is no longer part of the reply:
+    // it stays queued for whoever reads next.
+    sim->SetReplySplit({{26}, 150, std::string(1, '\0')});
+    EXPECT_EQ(PollWithReplyLength(26).size(), 26u);
+    EXPECT_TRUE(sim->WaitIdle(2000));
+    const auto start = std::chrono::steady_clock::now();
+    while (driver.InputCount() < 1 && ElapsedMs(start) < 2000) std::this_thread::sleep_for(Ms(2));
+    EXPECT_EQ(driver.InputCount(), 1u);
 }
 
 TEST_F(PtyExchange, FramesWithoutDataAreTakenWhateverFollows) {

@@ -295,6 +295,78 @@ TEST_P(DriverTimeouts, ATricklingLineEndsTheReadAtItsBound) {
     EXPECT_EQ(driver->PollHoldCount(), 0);
 }
 
+// A read told when its bytes are whole: it ends once they are and 40 ms pass without
+// another byte; a byte within those 40 ms joins and is judged with the rest.
+TEST_P(DriverTimeouts, AReadEndsAfterAConfirmingSilenceOnceItsBytesAreWhole) {
+    Connect();
+    uint8_t buf[16] = {};
+    const auto fourOrMore = [](const uint8_t*, uint32_t n) { return n >= 4; };
+    const auto exactlyFour = [](const uint8_t*, uint32_t n) { return n == 4; };
+    struct Case {
+        const char* what;
+        std::vector<std::pair<uint32_t, uint32_t>> pieces;  // (ms after the call, bytes)
+        bool exact;
+        uint32_t got;
+        uint32_t lastsMs;
+    };
+    const std::vector<Case> cases{
+        {"whole, then silent", {{10, 4}}, false, 4, 10 + 41},
+        {"not yet whole: the silence does not count", {{10, 3}, {150, 1}}, false, 4, 150 + 41},
+        {"a piece 30 ms later joins", {{10, 4}, {40, 2}}, false, 6, 40 + 41},
+        {"a piece 40 ms later still joins", {{10, 4}, {50, 2}}, false, 6, 50 + 41},
+        {"a piece 42 ms later is left", {{10, 4}, {52, 2}}, false, 4, 10 + 41},
+        {"a joining byte that spoils it: the input timeout", {{10, 4}, {40, 1}}, true, 5, 40 + 201},
+        {"nothing: the input timeout", {}, false, 0, 201},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (const auto& [at, n] : c.pieces) port->ArriveAfter(at, Bytes(n, 0x11));
+        const uint32_t before = clock.now;
+        EXPECT_EQ(driver->ReadUntilComplete(buf, 16, c.exact ? exactlyFour : fourOrMore, 40), c.got);
+        EXPECT_EQ(clock.now - before, c.lastsMs);
+        EXPECT_EQ(driver->PollHoldCount(), 0);
+        port->queued.clear();
+        port->arrivals.clear();
+        clock.now += 100;
+    }
+
+    // Bytes that were waiting before the call may be left from before: alone they wait for
+    // the input timeout; a byte that comes during the call may end it early again.
+    port->ArriveNow(Bytes(4, 0x22));
+    uint32_t before = clock.now;
+    EXPECT_EQ(driver->ReadUntilComplete(buf, 16, fourOrMore, 40), 4u);
+    EXPECT_EQ(clock.now - before, 201u);
+    port->ArriveNow(Bytes(4, 0x22));
+    port->ArriveAfter(20, Bytes(1, 0x33));
+    before = clock.now;
+    EXPECT_EQ(driver->ReadUntilComplete(buf, 16, fourOrMore, 40), 5u);
+    EXPECT_EQ(clock.now - before, 20u + 41u);
+    // Told that nothing is left from before, bytes all waiting at the start are the message.
+    port->ArriveNow(Bytes(4, 0x22));
+    before = clock.now;
+    EXPECT_EQ(driver->ReadUntilComplete(buf, 16, fourOrMore, 40, 0), 4u);
+    EXPECT_EQ(clock.now - before, 41u);
+    // Told that two of them are: those two alone would not do, but all four are more.
+    port->ArriveNow(Bytes(4, 0x22));
+    before = clock.now;
+    EXPECT_EQ(driver->ReadUntilComplete(buf, 16, fourOrMore, 40, 2), 4u);
+    EXPECT_EQ(clock.now - before, 41u);
+    port->ArriveNow(Bytes(4, 0x22));
+    before = clock.now;
+    EXPECT_EQ(driver->ReadUntilComplete(buf, 16, fourOrMore, 40, 4), 4u);
+    EXPECT_EQ(clock.now - before, 201u);
+
+    // Without a test of wholeness it is Read; the count asked for still ends it at once.
+    port->ArriveAfter(10, Bytes(4, 0x44));
+    before = clock.now;
+    EXPECT_EQ(driver->ReadUntilComplete(buf, 16, nullptr, 40), 4u);
+    EXPECT_EQ(clock.now - before, 10u + 201u);
+    port->ArriveAfter(10, Bytes(4, 0x44));
+    before = clock.now;
+    EXPECT_EQ(driver->ReadUntilComplete(buf, 4, exactlyFour, 40), 4u);
+    EXPECT_EQ(clock.now - before, 10u);
+}
+
 TEST_P(DriverTimeouts, PartialPacketFlushesAtTheFirstTickPastPacketTimeout) {
     Connect();
     driver->SetPacketSize(15);

@@ -9,9 +9,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "FakePort.h"
@@ -186,8 +188,14 @@ TEST_F(PtyLoss, ARemovedDeviceNodeIsALoss) {
     for (int i = 0; i < 5; ++i) driver.PollTick();
     EXPECT_EQ(losses, 0);
     ASSERT_EQ(::unlink(node.c_str()), 0);
-    driver.PollTick();
+    // The ticks look at the node once a second, not at every tick.
+    const auto removed = std::chrono::steady_clock::now();
+    while (losses == 0 && std::chrono::steady_clock::now() - removed < std::chrono::milliseconds(2500)) {
+        driver.PollTick();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     EXPECT_EQ(losses, 1);
+    EXPECT_LE(std::chrono::steady_clock::now() - removed, std::chrono::milliseconds(1500));
 }
 
 // What the backend says about a path that will not open. A child without privileges tries

@@ -51,6 +51,39 @@ TEST_F(DiagnosticsListTest, ALineWiderThanTheListGetsAHorizontalScrollBarThatRea
     EXPECT_EQ(Horizontal().maximum(), 0);
 }
 
+// Widths of repeated lines are remembered, not measured again: the widest line still rules,
+// whatever order lines come in, over more distinct lines than are remembered, and after the
+// font changes.
+TEST_F(DiagnosticsListTest, RepeatedAndManyDistinctLinesKeepTheWidestWidth) {
+    const auto width = [&](const std::string& line) {
+        return list.fontMetrics().horizontalAdvance(QString::fromStdString(line));
+    };
+    const std::string refused = "Приняты данные, но не 15 байт как полагается от КЭЛ-1, - данные игнорированы";
+    Append("соединение 1 состоялось", 3);
+    Append(refused, 5);
+    EXPECT_EQ(list.ContentWidth(), width(refused));
+    Append("короткая", 3);
+    EXPECT_EQ(list.ContentWidth(), width(refused));
+    // More distinct lines than are remembered, then one wider than all, then the first again.
+    for (int n = 0; n < 200; ++n) list.AppendLine("строка " + std::to_string(n));
+    const std::string wider = refused + " и ещё немного";
+    Append(wider);
+    Append(refused, 2);
+    EXPECT_EQ(list.ContentWidth(), width(wider));
+    EXPECT_EQ(list.count(), 3 + 5 + 3 + 200 + 1 + 2);
+    // A larger font measures every line again, and so do repeats that follow it.
+    QFont larger = list.font();
+    larger.setPixelSize(QFontInfo(list.font()).pixelSize() * 2);
+    list.setFont(larger);
+    Settle();
+    EXPECT_EQ(list.ContentWidth(), width(wider));
+    Append(refused);
+    EXPECT_EQ(list.ContentWidth(), width(wider));
+    list.Clear();
+    Append(refused);
+    EXPECT_EQ(list.ContentWidth(), width(refused));
+}
+
 TEST_F(DiagnosticsListTest, FollowsTheNewestLineUntilTheUserScrollsAwayAndAgainWhenBackAtTheEnd) {
     for (int n = 0; n < 50; ++n) list.AppendLine("строка " + std::to_string(n));
     Settle();  // one batch

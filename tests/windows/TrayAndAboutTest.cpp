@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLineEdit>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -124,6 +125,54 @@ TEST_F(TrayIcon, WithoutANotificationAreaTheWindowLivesMinimisedOnTheTaskBar) {
     EXPECT_TRUE(window->isMinimized());
     RunEventsFor(100);
     EXPECT_TRUE(window->isVisible());  // minimised, not hidden
+}
+
+// Counts the paints of one widget.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+    int paints = 0;
+};
+
+// Minimised on the task bar, the window is seen by nobody: the caret of the line edit that
+// had the focus stops blinking, so nothing in it is painted; restored, the edit has the
+// focus again and its caret blinks as before.
+TEST_F(TrayIcon, AMinimisedWindowPaintsNoBlinkingCaret) {
+    SetSystemTrayAvailableOverride(false);
+    Open();
+    Control<QAction>("actOptions").trigger();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    auto& edit = Control<QLineEdit>("Edit1");
+    edit.setFocus();
+    ASSERT_TRUE(WaitUntil([&] { return edit.hasFocus(); }));
+    PaintCounter counter;
+    edit.installEventFilter(&counter);
+    RunEventsFor(3 * QApplication::cursorFlashTime() / 2);
+    // Shown with the focus, its caret blinks: the edit is painted.
+    ASSERT_GT(counter.paints, 0);
+
+    window->HideMainWindow();
+    ASSERT_TRUE(window->isMinimized());
+    RunEventsFor(100);
+    // Nor does a focus that comes while it lies minimised stay (a window that starts so).
+    edit.setFocus();
+    RunEventsFor(100);
+    counter.paints = 0;
+    RunEventsFor(3 * QApplication::cursorFlashTime() / 2);
+    EXPECT_EQ(counter.paints, 0);
+    EXPECT_FALSE(edit.hasFocus());
+
+    Control<QAction>("actOptions").trigger();
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_TRUE(WaitUntil([&] { return edit.hasFocus(); }));
+    // Shown again with the focus, the caret blinks again.
+    counter.paints = 0;
+    RunEventsFor(3 * QApplication::cursorFlashTime() / 2);
+    EXPECT_GT(counter.paints, 0);
+    edit.removeEventFilter(&counter);
 }
 
 TEST_F(TrayIcon, ANotificationAreaThatAppearsLaterTakesTheWindowFromTheTaskBar) {

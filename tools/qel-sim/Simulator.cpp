@@ -247,9 +247,9 @@ void Simulator::SetReplyDelay(uint32_t ms) {
     replyDelayMs_ = ms;
 }
 
-void Simulator::SetReplyPieces(const std::vector<std::size_t>& pieces, uint32_t pauseMs) {
+void Simulator::SetReplySplit(const SendOptions& split) {
     std::lock_guard lock(mu_);
-    replyPieces_ = SendOptions{pieces, pauseMs, ""};
+    replySplit_ = split;
 }
 
 void Simulator::SetReplyLength(uint8_t command, int length) {
@@ -275,6 +275,12 @@ unsigned Simulator::RequestCount(uint8_t command) const {
 std::vector<std::string> Simulator::Requests() const {
     std::lock_guard lock(mu_);
     return requests_;
+}
+
+std::vector<int64_t> Simulator::RequestTimesNs(uint8_t command) const {
+    std::lock_guard lock(mu_);
+    const auto it = requestTimesNs_.find(command);
+    return it == requestTimesNs_.end() ? std::vector<int64_t>{} : it->second;
 }
 
 bool Simulator::WaitRequests(uint8_t command, unsigned count, uint32_t timeoutMs) const {
@@ -376,6 +382,7 @@ void Simulator::HandleRequest(const std::string& frame, std::vector<std::string>
     }
     ++requestCounts_[command];
     requests_.push_back(frame);
+    requestTimesNs_[command].push_back(MonotonicNowNs());
     if (silent_) {
         log.push_back(line + " - silent, not answered");
         return;
@@ -395,7 +402,7 @@ void Simulator::HandleRequest(const std::string& frame, std::vector<std::string>
     const uint16_t word = ValueWordLocked(now);
     log.push_back(line);
     const std::string reply = BuildDiBusReply(frame, address_, word, length->second, corruption_);
-    EnqueueLocked(SentKind::Reply, reply, replyPieces_, now + Ms(replyDelayMs_));
+    EnqueueLocked(SentKind::Reply, reply, replySplit_, now + Ms(replyDelayMs_));
 }
 
 void Simulator::WriterLoop() {

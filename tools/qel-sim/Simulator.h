@@ -98,14 +98,17 @@ public:
     // A silent device receives and counts requests but neither answers nor acts on them.
     void SetSilent(bool silent);
     void SetReplyDelay(uint32_t ms);
-    // Each reply in pieces of these sizes with pauseMs of silence between them.
-    void SetReplyPieces(const std::vector<std::size_t>& pieces, uint32_t pauseMs);
+    // How every later reply goes on the line: cut up (pieces and the pause between them) and
+    // with the bytes of `extra` after it.
+    void SetReplySplit(const SendOptions& split);
     // Reply length for a command (see IsReplyLength); commands without one are not answered.
     void SetReplyLength(uint8_t command, int length);
     void SetCorruption(ReplyCorruption corruption);
     // Valid requests addressed to this device (or to all), per command.
     unsigned RequestCount(uint8_t command) const;
     std::vector<std::string> Requests() const;
+    // CLOCK_MONOTONIC (ns) at which each request of `command` was taken, in order.
+    std::vector<int64_t> RequestTimesNs(uint8_t command) const;
     bool WaitRequests(uint8_t command, unsigned count, uint32_t timeoutMs) const;
 
     // The line quiet this long drops an incomplete request.
@@ -159,9 +162,10 @@ private:
     std::string address_{"\x01\x17\x2D", 3};  // 1.23.45
     bool silent_ = false;
     uint32_t replyDelayMs_ = 0;
+    SendOptions replySplit_;
+    std::map<uint8_t, std::vector<int64_t>> requestTimesNs_;
     std::map<uint8_t, int> replyLength_{{kPollCommandCode, kPollReplyLength}, {kZeroCommandCode, kZeroReplyLength}};
     ReplyCorruption corruption_ = ReplyCorruption::None;
-    SendOptions replyPieces_;
     std::map<uint8_t, unsigned> requestCounts_;
     std::vector<std::string> requests_;
 
