@@ -44,11 +44,7 @@ public:
     AgentProcess(const AgentProcess&) = delete;
     AgentProcess& operator=(const AgentProcess&) = delete;
     ~AgentProcess() {
-        if (pid_ > 0 && !exited_) {
-            ::kill(pid_, SIGKILL);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
+        if (pid_ > 0 && !exited_) AwaitChild(pid_, 0);
     }
 
     // Starts `program` in `folder` with `arguments`; the environment is this process's with

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TestFiles.h"
 #include "Waits.h"
 
@@ -59,11 +60,11 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     ::close(err);
     ::close(devNull);
     if (pid < 0) return result;
-    int status = 0;
-    result.ended = PollUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs);
+    const ChildEnd end = AwaitChild(pid, timeoutMs);
+    const int status = end.status;
+    result.ended = end.ended;
     if (!result.ended) {
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, &status, 0);
+        // killed at the bound
     } else if (WIFEXITED(status)) {
         result.exitStatus = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {

@@ -200,10 +200,7 @@ protected:
         ASSERT_EQ(::chown(device->Path().c_str(), uid, gid), 0);
     }
     void TearDown() override {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
+        if (pid > 0) AwaitChild(pid, 0);
         device.reset();
     }
 
@@ -237,10 +234,10 @@ protected:
         ::close(devNull);
     }
     int Wait(int timeoutMs) {
-        int status = 0;
-        if (!PollUntil([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, timeoutMs)) return -1;
+        const ChildEnd end = AwaitChild(pid, timeoutMs);
         pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (!end.ended) return -1;
+        return WIFEXITED(end.status) ? WEXITSTATUS(end.status) : 128 + WTERMSIG(end.status);
     }
     bool HoldsPort() const {
         std::error_code ec;

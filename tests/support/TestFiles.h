@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "Cp1251.h"
 
 namespace qel::test {
@@ -135,12 +136,7 @@ inline bool RunUnprivileged(const std::function<bool()>& check) {
         const bool dropped = ::setgid(65534) == 0 && ::setuid(65534) == 0;
         ::_exit(dropped && check() ? 0 : 1);
     }
-    int status = 0;
-    pid_t done;
-    do {
-        done = ::waitpid(pid, &status, 0);
-    } while (done < 0 && errno == EINTR);
-    return done == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return AwaitChild(pid, -1).Succeeded();
 }
 
 }  // namespace qel::test

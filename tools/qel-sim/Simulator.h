@@ -1,4 +1,14 @@
 #pragma once
+// The device simulator: a QEL-1 or a QEL-1M on a pseudo-terminal or a real port, for the
+// tests, the demo and a bench.
+//
+// It is an independent model of the devices where a test must be able to catch the
+// program: the QEL-1 packet (size, fields, checksum, the last-record command) and the
+// QEL-1M's commands and reply lengths are written here again (SimPacket.h,
+// SimDiBusDevice.h), not taken from qel1/ and qel1m/, so a changed constant in the program
+// fails an exchange instead of changing both sides. It shares the program's QEL-1M frame
+// layer (DiBusModTransport) and value coding (numFormats) only: those are pinned on their
+// own against fixed byte strings in tests/qel1m, and a second copy would model nothing.
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
