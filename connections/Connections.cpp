@@ -21,9 +21,8 @@ bool PortFromIndex(int index, TComPortNumber& port) {
 }
 
 bool SpeedFromIndex(int index, TComPortBaudRate& speed) {
-    if (index == 0) speed = br4800;
-    else if (index == 1) speed = br9600;
-    else return false;
+    if (index < 0 || index >= static_cast<int>(kLineSpeeds.size())) return false;
+    speed = kLineSpeeds[static_cast<std::size_t>(index)];
     return true;
 }
 

@@ -15,6 +15,10 @@
 
 namespace qel {
 
+// The line speeds of the speed lists (CB_Spead1, CB_Spead2) by selection index: the one
+// list that fills the lists and sets the drivers.
+inline constexpr std::array<TComPortBaudRate, kSpeedCount> kLineSpeeds{br4800, br9600};
+
 // What the connections need of a QEL-1M control window, which implements it.
 class Qel1mPanel {
 public:

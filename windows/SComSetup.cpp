@@ -70,6 +70,10 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
         return window;
     };
 
+    for (QComboBox* box : {ui_->CB_Spead1, ui_->CB_Spead2}) {
+        for (const TComPortBaudRate speed : kLineSpeeds) box->addItem(QString::number(BaudRateValue(speed)));
+        box->setCurrentIndex(-1);
+    }
     // The port and speed lists start with no selection and a designed text.
     ui_->ComboBox1->setEditText(QStringLiteral("ComPort1"));
     ui_->ComboBox2->setEditText(QStringLiteral("ComPort2"));
