@@ -15,6 +15,7 @@
 
 #include "AgentProcess.h"
 #include "DesktopSession.h"
+#include "Qel1Samples.h"
 #include "Simulator.h"
 #include "TestFiles.h"
 #include "Waits.h"
@@ -158,16 +159,7 @@ TEST_F(TrayNotifications, ARecordThatCannotBeWrittenShowsTheFileCannotBeWritten)
     ASSERT_TRUE(HoldsDevice(kStartMs)) << agent->Log();
     ASSERT_TRUE(WaitTray("well", "на связи, записей ещё не было", 5000)) << agent->Log();
 
-    Qel1Fields fields;
-    fields.device = 3;
-    fields.record = 1;
-    fields.hour = 8;
-    fields.minute = 15;
-    fields.day = 8;
-    fields.month = 12;
-    fields.year = 26;
-    fields.doseInteger = 7;
-    device->SendPacket(fields);
+    device->SendPacket(Qel1Sample(3, 1, {8, 15}, {8, 12, 26}, 7, 0));
     ASSERT_TRUE(WaitTray("cannot-write", "файл данных недоступен, записей ещё не было", 4000)) << agent->Log();
     const std::string name = "Соединение 1, COM1 (" + Link() + ")";
     ASSERT_TRUE(PollUntil(
