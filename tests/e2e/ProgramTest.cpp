@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -444,6 +445,45 @@ TEST_F(WholeProgram, AQel1SendingEvery300MsBesideAQel1mOnConnectionTwoLosesNothi
     EXPECT_TRUE(PollUntil([&] { return DataFile() == expected; }, 8000)) << DataFile() << agent.Log();
     // 6 s of sending: about twelve polls.
     EXPECT_GE(Device(2).RequestCount(kPollCommandCode) - pollsBefore, 9u);
+    EndWithSigterm(agent);
+}
+
+TEST_F(WholeProgram, InRewriteModeAReaderPollingEveryMillisecondNeverFindsTheDataFileEmptyOrPartial) {
+    WriteIni({"Con1check=1", "Con1numCOM=1", "Con1Speed=0", "Con1QELType=0", "Con2check=0", "Rewrite=1"});
+    AgentProcess& agent = StartAgent();
+    ASSERT_TRUE(Holds(agent, 1)) << agent.Log();
+
+    // Once the file is there it must always hold one whole record line.
+    std::atomic<bool> done{false};
+    std::atomic<int> reads{0}, broken{0};
+    std::thread reader([&] {
+        bool seenOnce = false;
+        while (!done) {
+            const std::string seen = DataFile();
+            seenOnce = seenOnce || !seen.empty();
+            if (seenOnce) {
+                ++reads;
+                if (seen.size() != 38 || seen.compare(36, 2, "\r\n") != 0) ++broken;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    Qel1Fields fields = test::ExampleFields();
+    constexpr int kRecords = 100;
+    for (int n = 1; n <= kRecords; ++n) {
+        fields.record = static_cast<uint16_t>(n);
+        Device(1).SendPacket(fields);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+    const bool last = PollUntil([&] { return DataFile() == "00007 00100 09:45 31/12/05 00012.500\r\n"; }, 8000);
+    done = true;
+    reader.join();
+    EXPECT_TRUE(last) << DataFile() << agent.Log();
+    EXPECT_GT(reads.load(), 1000);
+    EXPECT_EQ(broken.load(), 0);
+    // No temporary file stays beside it.
+    EXPECT_EQ(FolderListing().count("Data.qel"), 1u);
+    for (const std::string& name : FolderListing()) EXPECT_EQ(name.find("Data.qel."), std::string::npos) << name;
     EndWithSigterm(agent);
 }
 
