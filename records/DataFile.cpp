@@ -203,6 +203,7 @@ bool DataFileWriter::Rewrite(const std::string& path, std::string_view bytes, st
 bool DataFileWriter::HoldOffTick() {
     if (!holdOff_.blocked) return false;
     ++holdOff_.ticks;
+    // The hold-off lasts ten ticks: nine pass quietly, the tenth ends it with the report.
     if (holdOff_.ticks <= 9) return false;
     holdOff_.ticks = 0;
     holdOff_.blocked = false;

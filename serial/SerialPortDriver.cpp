@@ -418,6 +418,8 @@ void TSerialPortDriver::SetPacketTimeout(int32_t v) {
     if (v < 1)
         packetTimeout_ = -1;
     else if (v < pollingDelay_)
+        // A packet timeout shorter than a polling period could never be seen; the driver
+        // takes one period and 150 ms of slack for the tick's own lateness instead.
         packetTimeout_ = static_cast<int32_t>(pollingDelay_) + 150;
     else
         packetTimeout_ = v;
