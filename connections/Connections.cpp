@@ -35,9 +35,9 @@ Connections::Connections(ProgramState& state, OptionsSource& options, std::strin
       writer_(options, state.Log, state.Writing),
       reception_(ComDriver1, ComDriver2, options, writer_, state),
       keeper_(ComDriver1, ComDriver2, state.Log) {
-    // The drivers as designed; port and speed are set again by Apply. Connection 1 is meant
-    // for a QEL-1 at 4800 Bd, polled every 50 ms and joining a packet's pieces within 200 ms;
-    // connection 2 for a QEL-1M at 9600 Bd, whose replies may take the device up to 2 s.
+    // The drivers as designed; port and speed are set again by Apply. Connection 1 is set
+    // up for a QEL-1 at 4800 Bd (a 50 ms tick, a packet's pieces joined within 200 ms),
+    // connection 2 for a QEL-1M at 9600 Bd (a 300 ms tick, a 2 s input timeout).
     ComDriver1.Name = "ComDriver1";
     ComDriver1.SetComPortSpeed(br4800);
     ComDriver1.SetComPortPollingDelay(50);
