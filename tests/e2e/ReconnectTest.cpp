@@ -17,75 +17,34 @@
 #include <thread>
 #include <vector>
 
-#include "AgentProcess.h"
+#include "AgentRig.h"
 #include "Qel1Samples.h"
 #include "Simulator.h"
 #include "TestFiles.h"
 #include "Waits.h"
-
-#ifndef QEL_AGENT_PROGRAM
-#error "QEL_AGENT_PROGRAM must name the built program"
-#endif
 
 namespace qel::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kStartMs = 15000;  // a sanitizer build starts slowly
 const std::string kBox = "qel.dialogs: information | Information | ";
 
 
-class Reconnect : public ::testing::Test {
+class Reconnect : public AgentRig {
 protected:
-    TempFolder root_;  // declared first: removed after the agent and the devices
-
-    void SetUp() override {
-        folder = root_ / "agent";
-        runtime = root_ / "run";
-        fs::create_directory(folder);
-        fs::create_directory(runtime);
-        ::chmod(runtime.c_str(), 0700);
-        program = folder + "/qel1-agent";
-        fs::copy_file(QEL_AGENT_PROGRAM, program);
-    }
-    void TearDown() override {
-        agent.reset();
-        device.reset();
-    }
-
-    // A device link as udev makes them, under a folder of its own.
-    std::string Link() const { return root_ / "ttyUSB-by-id"; }
-    void Plug() {
-        std::string error;
-        device = Simulator::CreatePty(Link(), error);
-        ASSERT_TRUE(device) << error;
-    }
     void Start(const std::vector<std::string>& ports, const std::vector<std::string>& keys) {
         WriteIni(folder + "/QEL1_Agent.ini", SettingsLines(ports, keys));
-        agent = std::make_unique<AgentProcess>();
-        ASSERT_TRUE(agent->Start(program, folder, root_ / "agent.log",
-                                 {{"QT_QPA_PLATFORM", "offscreen"},
-                                  {"XDG_RUNTIME_DIR", runtime},
-                                  {"LC_ALL", "C"},
-                                  {"QT_LOGGING_RULES", "qel.dialogs.info=true"}}));
-    }
-    // The program has the device's terminal open, and has had the time to set it up and
-    // empty its queues (on a loaded machine that can lag the open by over a second).
-    bool HoldsDevice(int timeoutMs) {
-        if (!PollUntil([&] { return agent->HoldsOpen(device->Path()); }, timeoutMs, 5)) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        return true;
+        StartAgent({{"QT_QPA_PLATFORM", "offscreen"},
+                    {"XDG_RUNTIME_DIR", runtime},
+                    {"LC_ALL", "C"},
+                    {"QT_LOGGING_RULES", "qel.dialogs.info=true"}});
     }
     std::string DataFile() const { return ReadBytes(folder + "/Data.qel"); }
     bool WaitForData(const std::string& text, int timeoutMs = 8000) {
         return PollUntil([&] { return DataFile() == text; }, timeoutMs);
     }
     static Qel1Fields Record(uint16_t number) { return Qel1Sample(3, number, {8, 15}, {8, 12, 26}, 7, 25); }
-
-    std::string folder, runtime, program;
-    std::unique_ptr<Simulator> device;
-    std::unique_ptr<AgentProcess> agent;
 };
 
 TEST_F(Reconnect, Qel1BehindALinkIsReopenedAfterItsAdapterReturnsAndFilesOnInOrder) {
@@ -123,9 +82,7 @@ TEST_F(Reconnect, Qel1BehindALinkIsReopenedAfterItsAdapterReturnsAndFilesOnInOrd
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_EQ(DataFile(), lineA + lineB);
 
-    agent->Signal(SIGTERM);
-    ASSERT_TRUE(agent->WaitExit(10000));
-    EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
+    EndCleanly();
 }
 
 TEST_F(Reconnect, PortsThatOpenLateAtStartAreOpenedAndFileWhatFollows) {
@@ -154,9 +111,7 @@ TEST_F(Reconnect, PortsThatOpenLateAtStartAreOpenedAndFileWhatFollows) {
     device->SendPacket(Record(2));
     ASSERT_TRUE(WaitForData(lineA + "00003 00002 08:15 08/12/26 00007.250\r\n")) << DataFile();
 
-    agent->Signal(SIGTERM);
-    ASSERT_TRUE(agent->WaitExit(10000));
-    EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
+    EndCleanly();
     // Each failure was told once; the later opens were noted.
     const std::string log = agent->Log();
     const std::string missing = "qel1-agent: соединение 2: " + Link() + " - нет такого устройства\n";
@@ -176,9 +131,7 @@ TEST_F(Reconnect, APortThatWillNotOpenTellsWhyInTheTerminalOnce) {
     EXPECT_NE(log.find(missing), std::string::npos) << log;
     EXPECT_EQ(log.find(missing), log.rfind(missing));
     EXPECT_EQ(log.find(plain), log.rfind(plain));
-    agent->Signal(SIGTERM);
-    ASSERT_TRUE(agent->WaitExit(10000));
-    EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
+    EndCleanly();
 }
 
 }  // namespace

@@ -13,55 +13,35 @@
 #include <thread>
 #include <vector>
 
-#include "AgentProcess.h"
+#include "AgentRig.h"
 #include "DesktopSession.h"
 #include "Qel1Samples.h"
 #include "Simulator.h"
 #include "TestFiles.h"
 #include "Waits.h"
 
-#ifndef QEL_AGENT_PROGRAM
-#error "QEL_AGENT_PROGRAM must name the built program"
-#endif
-
 namespace qel::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kStartMs = 15000;
 
-class TrayNotifications : public ::testing::Test {
+class TrayNotifications : public AgentRig {
 protected:
-    TempFolder root_;  // removed after the agent, the device and the desktop
-
     void SetUp() override {
         const std::string missing = DesktopSession::MissingTool();
         if (!missing.empty()) GTEST_SKIP() << "no " << missing << " on this machine";
-        folder = root_ / "agent";
-        runtime = root_ / "run";
-        fs::create_directory(folder);
-        fs::create_directory(runtime);
+        AgentRig::SetUp();
         fs::create_directory(root_ / "desktop");
-        ::chmod(runtime.c_str(), 0700);
-        program = folder + "/qel1-agent";
-        fs::copy_file(QEL_AGENT_PROGRAM, program);
         desktop = std::make_unique<DesktopSession>(root_ / "desktop");
         std::string why;
         ASSERT_TRUE(desktop->Start(why)) << why;
     }
     void TearDown() override {
-        agent.reset();
-        device.reset();
+        AgentRig::TearDown();
         desktop.reset();
     }
 
-    std::string Link() const { return root_ / "ttyUSB-by-id"; }
-    void Plug() {
-        std::string error;
-        device = Simulator::CreatePty(Link(), error);
-        ASSERT_TRUE(device) << error;
-    }
     void Start(const std::vector<std::string>& keys) {
         WriteIni(folder + "/QEL1_Agent.ini", SettingsLines({Link()}, keys));
         auto env = desktop->Environment();
@@ -70,8 +50,7 @@ protected:
                     {"LC_ALL", ""},
                     {"QT_QPA_PLATFORM", ""},
                     {"QT_LOGGING_RULES", "qel.tray.info=true;qel.notify.info=true"}});
-        agent = std::make_unique<AgentProcess>();
-        ASSERT_TRUE(agent->Start(program, folder, root_ / "agent.log", env));
+        StartAgent(env);
     }
     // The tray lines the program wrote, each one a change of the icon's state or its hint.
     std::vector<std::string> TrayLines() const {
@@ -100,28 +79,13 @@ protected:
             },
             timeoutMs, 5);
     }
-    // The program has the device's terminal open and has had the time to set it up (on a
-    // loaded machine that can lag the open by over a second).
-    bool HoldsDevice(int timeoutMs, int settleMs = 1500) {
-        if (!PollUntil([&] { return agent->HoldsOpen(device->Path()); }, timeoutMs, 5)) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
-        return true;
-    }
     int Count(const std::string& text) const {
         int n = 0;
         for (const std::string& line : TrayLines()) n += line.find(text) != std::string::npos ? 1 : 0;
         return n;
     }
-    void Stop() {
-        agent->Signal(SIGTERM);
-        ASSERT_TRUE(agent->WaitExit(10000));
-        EXPECT_TRUE(agent->ExitedCleanly()) << agent->Log();
-    }
 
-    std::string folder, runtime, program;
     std::unique_ptr<DesktopSession> desktop;
-    std::unique_ptr<Simulator> device;
-    std::unique_ptr<AgentProcess> agent;
 };
 
 const std::string kLostNotice = ": устройство отключено, программа ждёт его возвращения";
@@ -149,7 +113,7 @@ TEST_F(TrayNotifications, AnUnpluggedDeviceChangesIconAndHintAtOnceAndItsReturnR
     EXPECT_EQ(desktop->Notifications(name + kLostNotice), 1);
     EXPECT_EQ(desktop->Notifications(name + kBackNotice), 1);
     EXPECT_EQ(desktop->Notifications("Соединение 1"), 2) << desktop->NotifyLog();
-    Stop();
+    EndCleanly();
 }
 
 TEST_F(TrayNotifications, ARecordThatCannotBeWrittenShowsTheFileCannotBeWritten) {
@@ -165,7 +129,7 @@ TEST_F(TrayNotifications, ARecordThatCannotBeWrittenShowsTheFileCannotBeWritten)
     ASSERT_TRUE(PollUntil(
         [&] { return desktop->Notifications(name + ": запись не сделана, файл данных недоступен") == 1; }, 2000))
         << desktop->NotifyLog();
-    Stop();
+    EndCleanly();
 }
 
 TEST_F(TrayNotifications, TwentyUnplugCyclesInAMinuteGiveAtMostTwoNotifications) {
@@ -189,7 +153,7 @@ TEST_F(TrayNotifications, TwentyUnplugCyclesInAMinuteGiveAtMostTwoNotifications)
     ASSERT_LT(took, std::chrono::seconds(55)) << "the cycles took too long to fall within one minute";
     EXPECT_LE(desktop->Notifications("Соединение 1"), 2) << desktop->NotifyLog();
     EXPECT_GE(desktop->Notifications("Соединение 1"), 1) << desktop->NotifyLog();
-    Stop();
+    EndCleanly();
 }
 
 }  // namespace
