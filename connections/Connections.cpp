@@ -78,12 +78,7 @@ Connections::Connections(ProgramState& state, OptionsSource& options, std::strin
     };
     reception_.OnRecordFiled = [this](int connection, bool written) { status_.RecordFiled(connection, written); };
     status_.LabelOf = [this](int connection) { return Label(connection); };
-    status_.NextRecordPath = [this] {
-        std::error_code error;
-        const std::filesystem::path here = std::filesystem::current_path(error);
-        return NextRecordPath(options_.Current(), error ? std::string() : here.string(),
-                              status_text::kRecordNamePattern);
-    };
+    status_.NextRecordPath = [this] { return NextRecordPath(); };
 }
 
 Connections::~Connections() {
@@ -129,11 +124,20 @@ bool Connections::FileRecord(int connection, const std::string& line, const Reco
     return written;
 }
 
+// Relative data paths are resolved from the current folder, as the writer opens them
+// (an installed program's is the user's data folder).
+std::string Connections::NextRecordPath() const {
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return qel::NextRecordPath(options_.Current(), error ? std::string() : here.string(),
+                               status_text::kRecordNamePattern);
+}
+
 ConnectionLabel Connections::Label(int connection) const {
     ConnectionLabel label;
     const std::string& name = state_.DeviceNames[Slot(connection)];
     label.name = name.empty() ? status_text::kConnectionPrefix + std::to_string(connection) : name;
-    const TSerialPortDriver& driver = connection == 1 ? ComDriver1 : ComDriver2;
+    const TSerialPortDriver& driver = Driver(connection);
     label.port = "COM" + std::to_string(static_cast<int>(driver.ComPort()) + 1);
     if (!driver.DevicePath().empty()) label.port += " (" + driver.DevicePath() + ")";
     label.type = options_.Current().Connection(connection).typeIndex == kQel1mTypeIndex ? status_text::kTypeQel1m

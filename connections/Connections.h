@@ -57,6 +57,9 @@ public:
 
     // `connection` is 1 or 2.
     TSerialPortDriver& Driver(int connection) { return connection == 1 ? ComDriver1 : ComDriver2; }
+    const TSerialPortDriver& Driver(int connection) const { return connection == 1 ? ComDriver1 : ComDriver2; }
+    // The full path where the next record will be written, as the writer resolves it.
+    std::string NextRecordPath() const;
     DataFileWriter& Writer() { return writer_; }
     ConnectionKeeper& Keeper() { return keeper_; }
     const ConnectionKeeper& Keeper() const { return keeper_; }

@@ -9,8 +9,6 @@
 #include <QStyle>
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 #include <exception>
 #include <vector>
 
@@ -241,8 +239,8 @@ void TComSetup::SaveSettings(bool windowStays) {
     if (windowStays && !unkept.empty()) {
         ui_->Edit1->setText(QString::fromStdString(options.dataFile));
         for (int connection : {1, 2}) {
-            const std::string& name = options.deviceNames[static_cast<std::size_t>(connection - 1)];
-            state_.DeviceNames[static_cast<std::size_t>(connection - 1)] = name;
+            const std::string& name = options.deviceNames[ConnectionIndex(connection)];
+            state_.DeviceNames[ConnectionIndex(connection)] = name;
             if (TQEL1M_Control* window = ControlWindow(connection)) window->SetDeviceNameText(name);
         }
     }
@@ -343,10 +341,7 @@ void TComSetup::ShowPortHint(int n) {
 // Where the next record goes, resolved as the writer resolves it: a relative path from
 // the current folder (an installed program's data folder).
 void TComSetup::UpdateDataFileHint() {
-    std::error_code error;
-    const std::filesystem::path here = std::filesystem::current_path(error);
-    const std::string next =
-        NextRecordPath(Options(), error ? std::string() : here.string(), status_text::kRecordNamePattern);
+    const std::string next = connections_.NextRecordPath();
     QString hint = dataFileHint_;
     if (!next.empty()) hint += QStringLiteral("\n") + Text(status_text::kNextRecordPrefix) + QString::fromStdString(next);
     ui_->Edit1->setToolTip(hint);
