@@ -1,4 +1,4 @@
-// What a huge settings file costs the program: start-up (loading the fifteen keys), saving
+// What a huge settings file costs the program: start-up (loading the settings keys), saving
 // them, and the memory it takes. A measurement to run by hand or with `make bench`:
 //   build/bin/settings_file_bench [megabytes...]      (default: 10 100)
 // The file is the worst case of its size: blank lines, then the program's section at the end.

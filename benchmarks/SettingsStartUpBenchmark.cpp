@@ -1,5 +1,5 @@
 // What a huge settings file costs the start of the settings window, against one reading of
-// the file: start-up reads it a fixed, small number of times (the fifteen keys once, [Ports]
+// the file: start-up reads it a fixed, small number of times (the settings keys once, [Ports]
 // once for the port hints, and once per connection in use when its port opens), whatever
 // the number of ports. A measurement to run by hand or with `make bench`:
 //   build/bin/settings_startup_benchmark [--benchmark_filter=...]
@@ -56,7 +56,7 @@ std::string SettingsFile(std::size_t megabytes) {
     return path;
 }
 
-// One reading of the file: the fifteen keys.
+// One reading of the file: the settings keys.
 void OneReading(benchmark::State& state) {
     const qel::IniFile file(SettingsFile(static_cast<std::size_t>(state.range(0))));
     for (auto _ : state) {

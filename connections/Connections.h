@@ -114,7 +114,7 @@ private:
     OptionsSource& options_;
     StatusBoard status_;
     DataFileWriter writer_;
-    Qel1Reception reception_;  // holds PacketBuffer and FragmentBuffer
+    Qel1Reception reception_;  // holds the packet and fragment buffers, one pair for both connections
     ConnectionKeeper keeper_;
     std::array<Qel1mPanel*, 2> windows_{};
     std::array<PollFreshness, 2> freshness_{};

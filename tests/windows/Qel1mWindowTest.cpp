@@ -19,6 +19,7 @@
 #include <string>
 
 #include "Cp1251.h"
+#include "DesignedWindows.h"
 #include "DiBusModTransport.h"
 #include "EndRequest.h"
 #include "FixedLayoutFont.h"
@@ -74,8 +75,7 @@ protected:
 
 TEST_F(Qel1mWindowTest, WindowHasItsCaptionLayoutAndBorder) {
     TQEL1M_Control& w = host.Open(1);
-    EXPECT_EQ(w.windowTitle(), QStringLiteral("Управление КЭЛ-1М"));
-    EXPECT_EQ(w.size(), QSize(245, 123));
+    ExpectAsDesigned(w, test::ControlWindowDesign());
     EXPECT_EQ(w.minimumSize(), w.maximumSize());
     EXPECT_EQ(w.pos(), QPoint(297, 157));
     EXPECT_EQ(w.parent(), nullptr);
@@ -85,32 +85,6 @@ TEST_F(Qel1mWindowTest, WindowHasItsCaptionLayoutAndBorder) {
     EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
     EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
 
-    struct Expected {
-        const char* name;
-        QRect geometry;
-        const char* text;
-    };
-    const Expected parts[] = {
-        {"Label2", {4, 4, 237, 13}, "Наименование прибора"},
-        {"EditName", {4, 20, 237, 21}, ""},
-        {"BtnClear", {4, 48, 105, 25}, "&Очистка"},
-        {"Label1", {112, 52, 53, 13}, "Значение"},
-        {"Edit", {168, 48, 73, 21}, ""},
-        {"BtnSave", {4, 76, 105, 25}, "&Приём"},
-        {"BtnPrint", {116, 76, 125, 25}, "&Приём и Печать"},
-        {"StatusBar", {0, 104, 245, 19}, nullptr},
-    };
-    for (const Expected& e : parts) {
-        QWidget* part = Part<QWidget>(w, e.name);
-        ASSERT_NE(part, nullptr);
-        EXPECT_EQ(part->geometry(), e.geometry) << e.name;
-        if (e.text == nullptr) continue;
-        QString text;
-        if (auto* label = qobject_cast<QLabel*>(part)) text = label->text();
-        if (auto* edit = qobject_cast<QLineEdit*>(part)) text = edit->text();
-        if (auto* button = qobject_cast<QPushButton*>(part)) text = button->text();
-        EXPECT_EQ(text, QString::fromUtf8(e.text)) << e.name;
-    }
     EXPECT_TRUE(Part<QLineEdit>(w, "Edit")->isReadOnly());
     EXPECT_FALSE(Part<QLineEdit>(w, "EditName")->isReadOnly());
     EXPECT_FALSE(Part<QStatusBar>(w, "StatusBar")->isSizeGripEnabled());
