@@ -18,7 +18,6 @@
 #include "TestFiles.h"
 #include "Waits.h"
 
-extern char** environ;
 
 namespace qel::test {
 
@@ -53,38 +52,8 @@ public:
     bool Start(const std::string& program, const std::string& folder, const std::string& logPath,
                const std::map<std::string, std::string>& overrides, std::vector<std::string> arguments = {}) {
         logPath_ = logPath;
-        std::vector<std::string> environment;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            const std::string name = entry.substr(0, entry.find('='));
-            if (overrides.count(name) == 0) environment.push_back(entry);
-        }
-        for (const auto& [name, value] : overrides)
-            if (!value.empty()) environment.push_back(name + "=" + value);
-        std::vector<char*> envp;
-        for (std::string& entry : environment) envp.push_back(entry.data());
-        envp.push_back(nullptr);
         arguments.insert(arguments.begin(), program);
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) argv.push_back(argument.data());
-        argv.push_back(nullptr);
-
-        // Everything the child needs is made before the fork: only async-signal-safe calls
-        // run between fork and exec (the simulators' threads are running).
-        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        if (log < 0 || devNull < 0) return false;
-        pid_ = ::fork();
-        if (pid_ == 0) {
-            if (::chdir(folder.c_str()) != 0) ::_exit(126);
-            ::dup2(devNull, 0);
-            ::dup2(log, 1);
-            ::dup2(log, 2);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(log);
-        ::close(devNull);
+        pid_ = SpawnChild({.args = arguments, .environment = EnvironmentWith(overrides), .folder = folder, .outPath = logPath});
         return pid_ > 0;
     }
 

@@ -18,7 +18,6 @@
 #include "TestFiles.h"
 #include "Waits.h"
 
-extern char** environ;
 
 namespace qel::test {
 
@@ -156,39 +155,10 @@ private:
     // its descriptor 3 writes to the file `descriptor3` when one is named.
     pid_t Launch(std::vector<std::string> args, const std::map<std::string, std::string>& env,
                  const std::string& logName, const std::string& descriptor3 = {}) const {
-        std::vector<std::string> environment;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            if (env.count(entry.substr(0, entry.find('='))) == 0) environment.push_back(entry);
-        }
-        for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
-        std::vector<char*> envp, argv;
-        for (std::string& e : environment) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const std::string logPath = folder_ + "/" + logName;
-        const int log = ::open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        const int extra =
-            descriptor3.empty() ? -1 : ::open(descriptor3.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (log < 0 || devNull < 0 || (!descriptor3.empty() && extra < 0)) return -1;
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::dup2(devNull, 0);
-            ::dup2(log, 1);
-            ::dup2(log, 2);
-            if (extra == 3)
-                ::fcntl(3, F_SETFD, 0);  // already in place: only kept open across exec
-            else if (extra >= 0)
-                ::dup2(extra, 3);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(log);
-        ::close(devNull);
-        if (extra >= 0) ::close(extra);
-        return pid;
+        return SpawnChild({.args = std::move(args),
+                           .environment = EnvironmentWith(env),
+                           .outPath = folder_ + "/" + logName,
+                           .descriptor3 = descriptor3});
     }
 
     std::string folder_;

@@ -14,7 +14,6 @@
 #include "TestFiles.h"
 #include "Waits.h"
 
-extern char** environ;
 
 namespace qel::test {
 
@@ -33,32 +32,11 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
                                 const std::string& scratch, int timeoutMs = 20000) {
     std::vector<std::string> args{program};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
     std::vector<std::string> env;
     for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
     const std::string outPath = scratch + "/run.out", errPath = scratch + "/run.err";
-    const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     ProgramResult result;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::chdir(folder.c_str()) != 0) ::_exit(126);
-        ::dup2(devNull, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(out);
-    ::close(err);
-    ::close(devNull);
+    const pid_t pid = SpawnChild({.args = args, .environment = env, .folder = folder, .outPath = outPath, .errPath = errPath});
     if (pid < 0) return result;
     const ChildEnd end = AwaitChild(pid, timeoutMs);
     const int status = end.status;

@@ -210,28 +210,8 @@ protected:
         args.insert(args.end(), arguments.begin(), arguments.end());
         std::vector<std::string> env{"HOME=" + home, "XDG_RUNTIME_DIR=" + runtime, "XDG_CONFIG_DIRS=" + it,
                                      "QT_QPA_PLATFORM=offscreen", "LC_ALL=C", "PATH=/usr/bin:/bin"};
-        std::vector<char*> argv, envp;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        const std::string log = root / "agent.log";
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-        ASSERT_GE(out, 0);
-        pid = ::fork();
-        if (pid == 0) {
-            if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
-                ::_exit(125);
-            if (::chdir(home.c_str()) != 0) ::_exit(126);
-            ::dup2(devNull, 0);
-            ::dup2(out, 1);
-            ::dup2(out, 2);
-            ::execve(argv[0], argv.data(), envp.data());
-            ::_exit(127);
-        }
-        ::close(out);
-        ::close(devNull);
+        pid = SpawnChild({.args = args, .environment = env, .folder = home, .outPath = root / "agent.log", .user = std::pair{uid, gid}});
+        ASSERT_GT(pid, 0);
     }
     int Wait(int timeoutMs) {
         const ChildEnd end = AwaitChild(pid, timeoutMs);
