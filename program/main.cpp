@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
     }
     QTimer::singleShot(0, &app, [&comSetup, &state, &startNotes] {
         try {
-            comSetup = std::make_unique<qel::TComSetup>(state);
+            comSetup = std::make_unique<qel::TComSetup>(state.Log, state.Writing, state.RecordNumbers);
         } catch (const std::exception& e) {
             qel::TApplication::ShowException(QString::fromUtf8(e.what()));
             QCoreApplication::exit(1);

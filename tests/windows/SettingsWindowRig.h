@@ -69,7 +69,7 @@ protected:
     }
 
     TComSetup& Open() {
-        window = std::make_unique<TComSetup>(state);
+        window = std::make_unique<TComSetup>(state.Log, state.Writing, state.RecordNumbers);
         return *window;
     }
 
