@@ -26,8 +26,6 @@
 
 namespace qel {
 
-TComSetup* ComSetup = nullptr;
-
 namespace {
 
 constexpr int kClientWidth = 261;
@@ -51,14 +49,14 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
 TComSetup::TComSetup(DiagnosticLog& log, WriteHoldOff& writing, RecordNumberCounter& recordNumbers,
-                     QWidget* parent)
+                     const HandOver& handOver, QWidget* parent)
     : QMainWindow(parent),
       diagnostics_(log),
       ui_(std::make_unique<Ui::TComSetup>()),
       connections_(log, writing, options_, ConfigurationFilePath()),
       controlsShared_{log, recordNumbers},
       notifier_([this] { return trayIcon_ != nullptr && trayIcon_->InTray() ? trayIcon_->SystemIcon() : nullptr; }) {
-    ComSetup = this;
+    if (handOver) handOver(*this);
     ui_->setupUi(this);
     portHints_ = {ui_->ComboBox1->toolTip(), ui_->ComboBox2->toolTip()};
     dataFileHint_ = ui_->Edit1->toolTip();
@@ -214,7 +212,6 @@ void TComSetup::FormDestroy() {
     connections_.DestroyControlWindow(2);
     connections_.Status().SetView(nullptr);
     if (diagnostics_.Sink() == &log_) diagnostics_.SetSink(nullptr);
-    if (ComSetup == this) ComSetup = nullptr;
 }
 
 void TComSetup::LoadSettings() {

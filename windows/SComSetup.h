@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,10 +39,14 @@ class TComSetup : public QMainWindow {
     Q_OBJECT
 
 public:
+    // Told of the window as soon as it exists, before its creation steps run: a box of
+    // theirs runs the event loop, and what happens meanwhile may need the window.
+    using HandOver = std::function<void(TComSetup&)>;
+
     // The diagnostics list shows `log`; the data file writer keeps its hold-off in
     // `writing`; both control windows take their record numbers from `recordNumbers`.
     TComSetup(DiagnosticLog& log, WriteHoldOff& writing, RecordNumberCounter& recordNumbers,
-              QWidget* parent = nullptr);
+              const HandOver& handOver = {}, QWidget* parent = nullptr);
     ~TComSetup() override;
 
 private:
@@ -183,9 +188,5 @@ private:
     DesktopNotifier notifier_;
     QtTickSource keeperTicks_;
 };
-
-// The one settings window of the program; set as soon as the window exists, before its
-// creation steps run, and cleared when it is destroyed.
-extern TComSetup* ComSetup;
 
 }  // namespace qel
