@@ -28,6 +28,7 @@
 
 #include "ExecutableFolder.h"
 #include "GuiTestSupport.h"
+#include "ProgramState.h"
 #include "QtTickSource.h"
 #include "Qel1Samples.h"
 #include "Regional.h"
@@ -150,7 +151,7 @@ PollResult MeasurePolling(bool use1, bool use2, int ticks, int seconds) {
     Bench bench(SimDeviceType::Qel1m, use1, use2);
     PollResult result;
     ProgramState state;
-    TComSetup window(state);
+    TComSetup window(state.Log, state.Writing, state.RecordNumbers);
     window.Timer1.stop();
     // The first tick opens nothing new; it only warms up.
     window.Timer1Timer();
@@ -205,7 +206,7 @@ void PrintPolling(const char* title, const PollResult& r) {
 std::vector<double> MeasurePresses(int presses) {
     Bench bench(SimDeviceType::Qel1m, false, true);
     ProgramState state;
-    TComSetup window(state);
+    TComSetup window(state.Log, state.Writing, state.RecordNumbers);
     window.Timer1.stop();
     window.Timer1Timer();  // a current value to file
     TQEL1M_Control* control = window.ControlWindow(2);
@@ -256,7 +257,7 @@ struct PacketResult {
 PacketResult MeasureQel1Beside(bool qel1mOnTwo, int packets) {
     Bench bench(SimDeviceType::Qel1, true, qel1mOnTwo);
     ProgramState state;
-    TComSetup window(state);
+    TComSetup window(state.Log, state.Writing, state.RecordNumbers);
     std::mutex mu;
     std::vector<int64_t> lineNs;  // when each line appeared
     std::atomic<bool> stop{false};

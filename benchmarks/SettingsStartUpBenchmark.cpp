@@ -72,7 +72,7 @@ void StartUp(benchmark::State& state) {
     SettingsFile(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         qel::ProgramState program;
-        auto window = std::make_unique<qel::TComSetup>(program);
+        auto window = std::make_unique<qel::TComSetup>(program.Log, program.Writing, program.RecordNumbers);
         benchmark::DoNotOptimize(window.get());
         state.PauseTiming();
         window.reset();

@@ -28,13 +28,12 @@ bool SpeedFromIndex(int index, TComPortBaudRate& speed) {
 
 }  // namespace
 
-Connections::Connections(ProgramState& state, OptionsSource& options, std::string settingsFile)
-    : state_(state),
-      options_(options),
+Connections::Connections(DiagnosticLog& log, WriteHoldOff& writing, OptionsSource& options, std::string settingsFile)
+    : options_(options),
       status_(SystemClock()),
-      writer_(options, state.Log, state.Writing),
-      reception_(ComDriver1, ComDriver2, options, writer_, state),
-      keeper_(ComDriver1, ComDriver2, state.Log) {
+      writer_(options, log, writing),
+      reception_(ComDriver1, ComDriver2, options, writer_, log),
+      keeper_(ComDriver1, ComDriver2, log) {
     // The drivers as designed; port and speed are set again by Apply. Connection 1 is set
     // up for a QEL-1 at 4800 Bd (a 50 ms tick, a packet's pieces joined within 200 ms),
     // connection 2 for a QEL-1M at 9600 Bd (a 300 ms tick, a 2 s input timeout).
@@ -133,15 +132,22 @@ std::string Connections::NextRecordPath() const {
                                status_text::kRecordNamePattern);
 }
 
+std::string Connections::DeviceName(int connection) const {
+    return options_.Current().deviceNames[ConnectionIndex(connection)];
+}
+
+void Connections::SetDeviceName(int connection, const std::string& name) { options_.SetDeviceName(connection, name); }
+
 ConnectionLabel Connections::Label(int connection) const {
     ConnectionLabel label;
-    const std::string& name = state_.DeviceNames[Slot(connection)];
+    const ProgramOptions options = options_.Current();
+    const std::string& name = options.deviceNames[ConnectionIndex(connection)];
     label.name = name.empty() ? status_text::kConnectionPrefix + std::to_string(connection) : name;
     const TSerialPortDriver& driver = Driver(connection);
     label.port = "COM" + std::to_string(static_cast<int>(driver.ComPort()) + 1);
     if (!driver.DevicePath().empty()) label.port += " (" + driver.DevicePath() + ")";
-    label.type = options_.Current().Connection(connection).typeIndex == kQel1mTypeIndex ? status_text::kTypeQel1m
-                                                                                        : status_text::kTypeQel1;
+    label.type =
+        options.Connection(connection).typeIndex == kQel1mTypeIndex ? status_text::kTypeQel1m : status_text::kTypeQel1;
     return label;
 }
 
@@ -159,7 +165,7 @@ void Connections::Timer1Tick() {
 void Connections::PollConnection(int connection, bool inUse, int typeIndex) {
     if (!inUse || typeIndex != kQel1mTypeIndex) return;
     const auto value = PollValue(Driver(connection));
-    PollFreshness& freshness = freshness_[Slot(connection)];
+    PollFreshness& freshness = freshness_[ConnectionIndex(connection)];
     const uint32_t now = SystemClock().NowMs();
     Qel1mPanel* window = ControlWindow(connection);
     if (value) {
@@ -169,26 +175,27 @@ void Connections::PollConnection(int connection, bool inUse, int typeIndex) {
         return;
     }
     const bool becameStale = freshness.Failed(now);
-    if (freshness.FirstFailure()) silentSince_[Slot(connection)] = NowLocal();
+    if (freshness.FirstFailure()) silentSince_[ConnectionIndex(connection)] = NowLocal();
     if (becameStale) status_.Answering(connection, false);
-    if (becameStale && window != nullptr) window->ShowValueNotCurrent(LongTimeText(silentSince_[Slot(connection)]));
+    if (becameStale && window != nullptr)
+        window->ShowValueNotCurrent(LongTimeText(silentSince_[ConnectionIndex(connection)]));
 }
 
 void Connections::DeviceTypeChange(int connection, int typeIndex) {
-    Qel1mPanel*& window = windows_[Slot(connection)];
+    Qel1mPanel*& window = windows_[ConnectionIndex(connection)];
     if (typeIndex != kQel1mTypeIndex) {
         DestroyControlWindow(connection);
     } else if (window != nullptr) {
         window->ShowAgain();
     } else if (CreateControlWindow) {
         window = CreateControlWindow(connection);
-        if (window != nullptr) window->Open(state_.DeviceNames[Slot(connection)]);
+        if (window != nullptr) window->Open(DeviceName(connection));
     }
     ShowLinkState(connection);
 }
 
 void Connections::DestroyControlWindow(int connection) {
-    Qel1mPanel*& window = windows_[Slot(connection)];
+    Qel1mPanel*& window = windows_[ConnectionIndex(connection)];
     if (window == nullptr) return;
     Qel1mPanel* released = std::exchange(window, nullptr);
     released->Release();
@@ -197,7 +204,7 @@ void Connections::DestroyControlWindow(int connection) {
 void Connections::ShowLinkState(int connection) {
     if (!keeper_.Lost(connection)) return;
     // Nothing polled before the loss is current once the device is back.
-    freshness_[Slot(connection)] = PollFreshness{};
+    freshness_[ConnectionIndex(connection)] = PollFreshness{};
     if (Qel1mPanel* window = ControlWindow(connection)) window->ShowLinkLost();
 }
 

@@ -6,9 +6,9 @@
 #include "Configuration.h"
 #include "ConnectionKeeper.h"
 #include "DataFile.h"
+#include "DiagnosticLog.h"
 #include "LocalTime.h"
 #include "PollFreshness.h"
-#include "ProgramState.h"
 #include "Qel1Reception.h"
 #include "SerialPortDriver.h"
 #include "StatusBoard.h"
@@ -42,12 +42,13 @@ protected:
 
 // The program's two connections: both serial drivers (ComDriver1 and ComDriver2 of the
 // settings window), the QEL-1 receive handler bound to both of them, the hold on their
-// ports, the data file writer and the QEL-1M control windows. The options are read from
-// their source at the moment of use.
+// ports, the data file writer and the QEL-1M control windows. The options (the device
+// names among them) are read from their source at the moment of use.
 class Connections {
 public:
+    // Reports and notes go to `log`; the writer keeps its hold-off in `writing`.
     // `settingsFile` binds the COM names to devices (its section [Ports]).
-    Connections(ProgramState& state, OptionsSource& options, std::string settingsFile);
+    Connections(DiagnosticLog& log, WriteHoldOff& writing, OptionsSource& options, std::string settingsFile);
     ~Connections();
     Connections(const Connections&) = delete;
     Connections& operator=(const Connections&) = delete;
@@ -63,7 +64,6 @@ public:
     DataFileWriter& Writer() { return writer_; }
     ConnectionKeeper& Keeper() { return keeper_; }
     const ConnectionKeeper& Keeper() const { return keeper_; }
-    ProgramState& State() { return state_; }
     // The state of both connections, for the tray icon, its hint and the notifications.
     StatusBoard& Status() { return status_; }
     const StatusBoard& Status() const { return status_; }
@@ -82,6 +82,10 @@ public:
     bool FileRecord(int connection, const std::string& line, const RecordFileName& name);
     // How the connection is named in the tray hint and its notifications.
     ConnectionLabel Label(int connection) const;
+    // The connection's device name as the options keep it; a control window's edit of
+    // it is kept there.
+    std::string DeviceName(int connection) const;
+    void SetDeviceName(int connection, const std::string& name);
 
     // One Timer1 tick: the write hold-off countdown comes first; on the tick where it
     // ends, and reports, nothing else runs. Then the value polling of connection 1 and of
@@ -95,7 +99,7 @@ public:
     // Makes a connection's control window; set by the settings window.
     std::function<Qel1mPanel*(int connection)> CreateControlWindow;
     // The connection's control window, or null when it has none.
-    Qel1mPanel* ControlWindow(int connection) const { return windows_[Slot(connection)]; }
+    Qel1mPanel* ControlWindow(int connection) const { return windows_[ConnectionIndex(connection)]; }
     // The device-type change of a connection: with QEL-1M selected, shows its control
     // window again or makes it with the connection's device name; with any other
     // selection, destroys the window it has. A window made while the link is lost says so.
@@ -103,14 +107,10 @@ public:
     // Destroys the connection's control window, if it has one.
     void DestroyControlWindow(int connection);
 
-    // The index of a connection (1 or 2) in the arrays kept per connection.
-    static std::size_t Slot(int connection) { return ConnectionIndex(connection); }
-
 private:
     // Marks the connection's control window, if any, as without a link while it is lost.
     void ShowLinkState(int connection);
 
-    ProgramState& state_;
     OptionsSource& options_;
     StatusBoard status_;
     DataFileWriter writer_;

@@ -16,7 +16,7 @@ void StatusBoard::SetView(StatusView* view) {
 
 std::string StatusBoard::Hint() const {
     ConnectionLabels labels;
-    for (int connection : {1, 2}) labels[Slot(connection)] = Label(connection);
+    for (int connection : {1, 2}) labels[ConnectionIndex(connection)] = Label(connection);
     return HintText(statuses_, labels, NextRecordPath ? NextRecordPath() : std::string());
 }
 
@@ -31,7 +31,7 @@ ConnectionLabel StatusBoard::Label(int connection) const {
 
 void StatusBoard::Opened(int connection) {
     const LinkState before = Status(connection).link;
-    statuses_[Slot(connection)].notAnswering = false;
+    statuses_[ConnectionIndex(connection)].notAnswering = false;
     SetLink(connection, LinkState::Open);
     if (before == LinkState::Lost || before == LinkState::NotOpened)
         Tell(connection, NoticeLimiter::Change::Return, text::kNoticeBack);
@@ -45,20 +45,20 @@ void StatusBoard::OpenFailed(int connection) {
 
 void StatusBoard::Lost(int connection) {
     const LinkState before = Status(connection).link;
-    statuses_[Slot(connection)].notAnswering = false;
+    statuses_[ConnectionIndex(connection)].notAnswering = false;
     SetLink(connection, LinkState::Lost);
     if (before != LinkState::Lost) Tell(connection, NoticeLimiter::Change::Loss, text::kNoticeLost);
 }
 
 void StatusBoard::Closed(int connection) {
-    ConnectionStatus& s = statuses_[Slot(connection)];
+    ConnectionStatus& s = statuses_[ConnectionIndex(connection)];
     s.notAnswering = false;
     s.writeFailed = false;
     SetLink(connection, LinkState::Idle);
 }
 
 void StatusBoard::Answering(int connection, bool answering) {
-    ConnectionStatus& s = statuses_[Slot(connection)];
+    ConnectionStatus& s = statuses_[ConnectionIndex(connection)];
     if (s.notAnswering == !answering) return;
     s.notAnswering = !answering;
     Refresh();
@@ -67,7 +67,7 @@ void StatusBoard::Answering(int connection, bool answering) {
 // The data file is one for both connections: a record that reaches it shows that it can
 // be written again for either.
 void StatusBoard::RecordFiled(int connection, bool written) {
-    ConnectionStatus& s = statuses_[Slot(connection)];
+    ConnectionStatus& s = statuses_[ConnectionIndex(connection)];
     const bool failedBefore = written ? WorstLevel(statuses_) == StatusLevel::CannotWrite : s.writeFailed;
     if (written) {
         s.lastFiled = NowLocal();
@@ -82,7 +82,7 @@ void StatusBoard::RecordFiled(int connection, bool written) {
 
 void StatusBoard::Tick() {
     for (int connection : {1, 2}) {
-        const int held = limiters_[Slot(connection)].DueSummary();
+        const int held = limiters_[ConnectionIndex(connection)].DueSummary();
         if (held == 0 || view_ == nullptr) continue;
         view_->Notify(LabelText(Label(connection)) + text::kNoticeFlapping + std::to_string(held) + text::kNoticeNow +
                       StateText(Status(connection)));
@@ -90,13 +90,13 @@ void StatusBoard::Tick() {
 }
 
 void StatusBoard::SetLink(int connection, LinkState link) {
-    ConnectionStatus& s = statuses_[Slot(connection)];
+    ConnectionStatus& s = statuses_[ConnectionIndex(connection)];
     s.link = link;
     Refresh();
 }
 
 void StatusBoard::Tell(int connection, NoticeLimiter::Change change, const char* what) {
-    if (!limiters_[Slot(connection)].Offer(change) || view_ == nullptr) return;
+    if (!limiters_[ConnectionIndex(connection)].Offer(change) || view_ == nullptr) return;
     view_->Notify(LabelText(Label(connection)) + what);
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "Clock.h"
+#include "Configuration.h"
 #include "ConnectionStatus.h"
 #include "NoticeLimiter.h"
 
@@ -45,7 +46,7 @@ public:
     // About once a second: the summaries that are due.
     void Tick();
 
-    const ConnectionStatus& Status(int connection) const { return statuses_[Slot(connection)]; }
+    const ConnectionStatus& Status(int connection) const { return statuses_[ConnectionIndex(connection)]; }
     const ConnectionStatuses& Statuses() const { return statuses_; }
     StatusLevel Level() const { return WorstLevel(statuses_); }
     std::string Hint() const;
@@ -53,7 +54,6 @@ public:
     void Refresh() const;
 
 private:
-    static std::size_t Slot(int connection) { return connection == 1 ? 0 : 1; }
     ConnectionLabel Label(int connection) const;
     void SetLink(int connection, LinkState link);
     void Tell(int connection, NoticeLimiter::Change change, const char* what);

@@ -2,6 +2,7 @@
 // and the event loop until that window closes.
 #include <QApplication>
 #include <QIcon>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -70,14 +71,19 @@ int main(int argc, char* argv[]) {
     // ends the loop as well.
     qel::ProgramState state;
     std::unique_ptr<qel::TComSetup> comSetup;
+    // The settings window from the start of its creation, handed over by the window itself:
+    // a termination signal while a box of its creation waits closes it as "В&ыход" does.
+    QPointer<qel::TComSetup> settingsWindow;
     // Without a lock the program runs as the first copy; the list says why.
     if (!singleInstance.Problem().empty()) {
         startNotes.insert(startNotes.begin(), qel::kSingleInstanceUnsafe + singleInstance.Problem());
         std::cerr << "qel1-agent: " << startNotes.front() << '\n';
     }
-    QTimer::singleShot(0, &app, [&comSetup, &state, &startNotes] {
+    QTimer::singleShot(0, &app, [&comSetup, &settingsWindow, &state, &startNotes] {
         try {
-            comSetup = std::make_unique<qel::TComSetup>(state);
+            comSetup = std::make_unique<qel::TComSetup>(
+                state.Log, state.Writing, state.RecordNumbers,
+                [&settingsWindow](qel::TComSetup& window) { settingsWindow = &window; });
         } catch (const std::exception& e) {
             qel::TApplication::ShowException(QString::fromUtf8(e.what()));
             QCoreApplication::exit(1);
@@ -86,8 +92,8 @@ int main(int argc, char* argv[]) {
         for (const std::string& note : startNotes) state.Log.Note(note);
         QObject::connect(comSetup.get(), &qel::TComSetup::Closed, [] { QCoreApplication::exit(0); });
     });
-    QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [] {
-        if (qel::ComSetup != nullptr) qel::ComSetup->N6Click();
+    QObject::connect(&terminationSignals, &qel::TerminationSignals::Received, &app, [&settingsWindow] {
+        if (settingsWindow) settingsWindow->N6Click();
         QCoreApplication::exit(0);
     });
     const int result = QApplication::exec();

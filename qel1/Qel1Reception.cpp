@@ -10,12 +10,12 @@
 namespace qel {
 
 Qel1Reception::Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, OptionsSource& options,
-                             DataFileWriter& writer, ProgramState& state, Clock& clock)
+                             DataFileWriter& writer, DiagnosticLog& log, Clock& clock)
     : comDriver1_(comDriver1),
       comDriver2_(comDriver2),
       options_(options),
       writer_(writer),
-      state_(state),
+      log_(log),
       clock_(clock) {}
 
 namespace {
@@ -39,15 +39,15 @@ bool IsRunOfGoodPackets(const uint8_t* data, uint32_t size) {
 
 void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize) {
     if (DroppedOnQel1mLine(Sender)) return;
-    const bool requestLastRecord = state_.GetLastRecordIfError;
-    state_.Log.BeepDefault();
+    const bool requestLastRecord = options_.Current().lastRecordIfError;
+    log_.BeepDefault();
 
     if (IsRunOfGoodPackets(DataPtr, DataSize)) {
         // Each packet on its own, in order, as if it had come in an event of its own. A
         // copy: a box of one packet's report may run a further event on the driver's buffer.
         const std::vector<uint8_t> packets(DataPtr, DataPtr + DataSize);
         for (uint32_t offset = 0; offset < DataSize; offset += PacketSize) {
-            if (offset > 0) state_.Log.BeepDefault();
+            if (offset > 0) log_.BeepDefault();
             std::memcpy(packetBuffer_.data(), packets.data() + offset, PacketSize);
             ExamineWholePacket(Sender, requestLastRecord);
         }
@@ -62,7 +62,7 @@ void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8
         const uint32_t count =
             Sender != nullptr ? std::min(Sender->Read(fragmentBuffer_.data(), PacketSize), PacketSize) : 0;
         if (size + count == PacketSize) {
-            state_.Log.Note(kPiecesRestored);
+            log_.Note(kPiecesRestored);
             std::memcpy(packetBuffer_.data() + size, fragmentBuffer_.data(), count);
         }
         size += count;
@@ -84,7 +84,7 @@ bool Qel1Reception::DroppedOnQel1mLine(TSerialPortDriver* sender) {
     const bool newBurst = !strayBurst_[slot] || TimedOut(now, lastStrayMs_[slot], StrayBurstGapMs);
     strayBurst_[slot] = true;
     lastStrayMs_[slot] = now;
-    if (newBurst) state_.Log.Note(kStrayQel1mBytesPrefix + std::to_string(connection));
+    if (newBurst) log_.Note(kStrayQel1mBytesPrefix + std::to_string(connection));
     return true;
 }
 
@@ -95,14 +95,13 @@ void Qel1Reception::ExamineWholePacket(TSerialPortDriver* sender, bool requestLa
     if (!ChecksumMatches(packetBuffer_.data())) return Refuse(sender, requestLastRecord, kChecksumMismatch);
 
     if (packetBuffer_[13] != 0) {
-        state_.Log.Report(kDeviceErrorPrefix + DecimalText(packetBuffer_[13]));
+        log_.Report(kDeviceErrorPrefix + DecimalText(packetBuffer_[13]));
         return;
     }
 
     const RecordFieldsData record = BuildQel1Record(packetBuffer_.data());
-    state_.RecordFields = record;
     const std::string line = JoinRecordLine(record);
-    state_.Log.Note(kPacketReceivedPrefix + line);
+    log_.Note(kPacketReceivedPrefix + line);
     const bool written = writer_.Save2File(line, record.FileName());
     if (OnRecordFiled) OnRecordFiled(sender == &comDriver2_ ? 2 : 1, written);
 }
@@ -111,7 +110,7 @@ void Qel1Reception::Refuse(TSerialPortDriver* sender, bool requestLastRecord, co
     if (requestLastRecord)
         RequestLastRecord(sender);
     else
-        state_.Log.Report(message);
+        log_.Report(message);
 }
 
 void Qel1Reception::RequestLastRecord(TSerialPortDriver* sender) {

@@ -7,7 +7,7 @@
 #include "Clock.h"
 #include "Configuration.h"
 #include "DataFile.h"
-#include "ProgramState.h"
+#include "DiagnosticLog.h"
 #include "SerialPortDriver.h"
 
 namespace qel {
@@ -36,10 +36,11 @@ public:
     // Drops that follow each other within this time are one burst, noted once.
     static constexpr uint32_t StrayBurstGapMs = 2000;
 
-    // Reads the device types from the options, the flag GetLastRecordIfError from the
-    // program state, and files through the writer. Its owner binds it to the drivers.
+    // Reads the device types and the flag GetLastRecordIfError from the options, reports
+    // and notes through the log, and files through the writer. Its owner binds it to the
+    // drivers.
     Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& comDriver2, OptionsSource& options,
-                  DataFileWriter& writer, ProgramState& state, Clock& clock = SystemClock());
+                  DataFileWriter& writer, DiagnosticLog& log, Clock& clock = SystemClock());
     Qel1Reception(const Qel1Reception&) = delete;
     Qel1Reception& operator=(const Qel1Reception&) = delete;
 
@@ -65,7 +66,7 @@ private:
     TSerialPortDriver& comDriver2_;
     OptionsSource& options_;
     DataFileWriter& writer_;
-    ProgramState& state_;
+    DiagnosticLog& log_;
     Clock& clock_;
     // The last drop on each connection's QEL-1M line, and whether there was one.
     std::array<uint32_t, 2> lastStrayMs_{};

@@ -32,13 +32,14 @@ struct ConnectionOptions {
     int typeIndex = -1;    // CB_QELType1, CB_QELType2: QEL-1, QEL-1M
 };
 
-// The program's options as the settings window holds them at one moment: its controls,
-// the flag GetLastRecordIfError that no control shows, and the device names of the
-// QEL-1M control windows. Each is one key of the configuration (SettingsKeys.h).
 // The index of connection 1 or 2 in the per-connection arrays; anything else counts as
 // connection 2, as the settings window's second column does.
 constexpr std::size_t ConnectionIndex(int connection) { return connection == 1 ? 0 : 1; }
 
+// The program's options as the settings window holds them at one moment: its controls,
+// the flag GetLastRecordIfError that no control shows, and the device names, which are
+// edited in the QEL-1M control windows and outlive them. Each is one key of the
+// configuration (SettingsKeys.h).
 struct ProgramOptions {
     std::array<ConnectionOptions, 2> connections;  // connection 1 and 2
     bool lastRecordIfError = false;  // GetLastRecordIfError
@@ -46,7 +47,7 @@ struct ProgramOptions {
     bool rewrite = false;            // CB_Rewrite
     bool multipleFiles = false;      // CB_MultyFiles
     std::string dataFile;            // Edit1 (UTF-8)
-    std::array<std::string, 2> deviceNames;
+    std::array<std::string, 2> deviceNames;  // connection 1 and 2
 
     // `connection` is 1 or 2.
     const ConnectionOptions& Connection(int connection) const { return connections[ConnectionIndex(connection)]; }
@@ -64,6 +65,9 @@ public:
     virtual ConnectionOptions ConnectionNow(int connection) const { return Current().Connection(connection); }
     // A per-record data file name is written back where the data file's name is kept.
     virtual void SetDataFile(const std::string& path) = 0;
+    // A device name edited in a control window is kept with the options; `connection` is
+    // 1 or 2.
+    virtual void SetDeviceName(int connection, const std::string& name) = 0;
 };
 
 // The keys of SettingsKeys.h, from one reading of the file. A file that exists but cannot

@@ -26,8 +26,6 @@
 
 namespace qel {
 
-TComSetup* ComSetup = nullptr;
-
 namespace {
 
 constexpr int kClientWidth = 261;
@@ -50,20 +48,22 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
-TComSetup::TComSetup(ProgramState& state, QWidget* parent)
+TComSetup::TComSetup(DiagnosticLog& log, WriteHoldOff& writing, RecordNumberCounter& recordNumbers,
+                     const HandOver& handOver, QWidget* parent)
     : QMainWindow(parent),
-      state_(state),
+      diagnostics_(log),
       ui_(std::make_unique<Ui::TComSetup>()),
-      connections_(state, options_, ConfigurationFilePath()),
+      connections_(log, writing, options_, ConfigurationFilePath()),
+      controlsShared_{log, recordNumbers},
       notifier_([this] { return trayIcon_ != nullptr && trayIcon_->InTray() ? trayIcon_->SystemIcon() : nullptr; }) {
-    ComSetup = this;
+    if (handOver) handOver(*this);
     ui_->setupUi(this);
     portHints_ = {ui_->ComboBox1->toolTip(), ui_->ComboBox2->toolTip()};
     dataFileHint_ = ui_->Edit1->toolTip();
     title_ = windowTitle();
-    state_.Log.SetSink(&log_);
+    diagnostics_.SetSink(&log_);
     connections_.CreateControlWindow = [this](int connection) {
-        auto* window = new TQEL1M_Control(connections_, connection);
+        auto* window = new TQEL1M_Control(connections_, connection, controlsShared_);
         connect(window, &TQEL1M_Control::EndProgramRequested, this, &TComSetup::close);
         return window;
     };
@@ -184,7 +184,7 @@ void TComSetup::FormCreate() {
     try {
         LoadSettings();
     } catch (...) {
-        state_.Log.Report(kConfigurationReadError);
+        diagnostics_.Report(kConfigurationReadError);
     }
     ApplyConnections();
 }
@@ -199,7 +199,7 @@ void TComSetup::FormDestroy() {
             SaveSettings(false);
         } catch (const IniWriteError& e) {
             const std::string text = SettingsNotSavedText(e.Path(), e.Reason());
-            state_.Log.Note(text);
+            diagnostics_.Note(text);
             std::fprintf(stderr, "qel1-agent: %s\n", text.c_str());
         } catch (const std::exception& e) {
             std::fprintf(stderr, "qel1-agent: settings not saved: %s\n", e.what());
@@ -211,8 +211,7 @@ void TComSetup::FormDestroy() {
     connections_.DestroyControlWindow(1);
     connections_.DestroyControlWindow(2);
     connections_.Status().SetView(nullptr);
-    if (state_.Log.Sink() == &log_) state_.Log.SetSink(nullptr);
-    if (ComSetup == this) ComSetup = nullptr;
+    if (diagnostics_.Sink() == &log_) diagnostics_.SetSink(nullptr);
 }
 
 void TComSetup::LoadSettings() {
@@ -220,7 +219,7 @@ void TComSetup::LoadSettings() {
     storedOptions_ = qel::LoadSettings(*SettingsFile, &problem);
     ShowOptions(storedOptions_);
     UpdatePortHints();
-    if (!problem.empty()) state_.Log.Report(SettingsNotReadText(SettingsFile->Path(), problem));
+    if (!problem.empty()) diagnostics_.Report(SettingsNotReadText(SettingsFile->Path(), problem));
 }
 
 // A value that the file's encoding cannot hold is not written: the file keeps the value it
@@ -232,15 +231,15 @@ void TComSetup::SaveSettings(bool windowStays) {
     for (const UnkeptValue& value : unkept) {
         const std::string text = ValueNotKeptText(SettingsFile->Path(), value);
         if (windowStays)
-            state_.Log.Report(text);
+            diagnostics_.Report(text);
         else
-            state_.Log.Note(text);
+            diagnostics_.Note(text);
     }
     if (windowStays && !unkept.empty()) {
         ui_->Edit1->setText(QString::fromStdString(options.dataFile));
         for (int connection : {1, 2}) {
             const std::string& name = options.deviceNames[ConnectionIndex(connection)];
-            state_.DeviceNames[ConnectionIndex(connection)] = name;
+            deviceNames_[ConnectionIndex(connection)] = name;
             if (TQEL1M_Control* window = ControlWindow(connection)) window->SetDeviceNameText(name);
         }
     }
@@ -259,9 +258,9 @@ void TComSetup::BitBtn1Click() {
     try {
         SaveSettings(true);
     } catch (const IniWriteError& e) {
-        state_.Log.ReportWithDetail(kConfigurationWriteError, SettingsNotSavedText(e.Path(), e.Reason()));
+        diagnostics_.ReportWithDetail(kConfigurationWriteError, SettingsNotSavedText(e.Path(), e.Reason()));
     } catch (...) {
-        state_.Log.Report(kConfigurationWriteError);
+        diagnostics_.Report(kConfigurationWriteError);
     }
     HideMainWindow();
 }
@@ -272,7 +271,7 @@ void TComSetup::BitBtn2Click() {
     try {
         LoadSettings();
     } catch (...) {
-        state_.Log.Report(kConfigurationReadError);
+        diagnostics_.Report(kConfigurationReadError);
     }
     ApplyConnections();
     HideMainWindow();
@@ -301,7 +300,7 @@ void TComSetup::N9Click() { ShowMainWindow(); }
 // show it, the list says so.
 void TComSetup::N3Click() {
     const std::string problem = ShowHelpDocument(this, HelpDocumentPath());
-    if (!problem.empty()) state_.Log.Note(problem);
+    if (!problem.empty()) diagnostics_.Note(problem);
 }
 
 // Which device each COM name stands for: bound in [Ports] of the settings file. The
@@ -426,12 +425,12 @@ ConnectionOptions TComSetup::ConnectionOptionsNow(int connection) const {
 ProgramOptions TComSetup::Options() const {
     ProgramOptions o;
     for (int connection : {1, 2}) o.Connection(connection) = ConnectionOptionsNow(connection);
-    o.lastRecordIfError = state_.GetLastRecordIfError;
+    o.lastRecordIfError = lastRecordIfError_;
     o.screenMessages = ui_->CB_ErrMes->isChecked();
     o.rewrite = ui_->CB_Rewrite->isChecked();
     o.multipleFiles = ui_->CB_MultyFiles->isChecked();
     o.dataFile = ui_->Edit1->text().toStdString();
-    o.deviceNames = state_.DeviceNames;
+    o.deviceNames = deviceNames_;
     return o;
 }
 
@@ -445,18 +444,22 @@ void TComSetup::ShowOptions(const ProgramOptions& o) {
         c.speed->setCurrentIndex(shown.speedIndex);
         c.type->setCurrentIndex(shown.typeIndex);
     }
-    state_.GetLastRecordIfError = o.lastRecordIfError;
+    lastRecordIfError_ = o.lastRecordIfError;
     ui_->CB_ErrMes->setChecked(o.screenMessages);
     ui_->CB_Rewrite->setChecked(o.rewrite);
     ui_->CB_MultyFiles->setChecked(o.multipleFiles);
     ui_->Edit1->setText(QString::fromStdString(o.dataFile));
-    state_.DeviceNames = o.deviceNames;
+    deviceNames_ = o.deviceNames;
     CB_QELType1Change();
     CB_QELType2Change();
 }
 
 void TComSetup::WindowOptions::SetDataFile(const std::string& path) {
     window_.ui_->Edit1->setText(QString::fromStdString(path));
+}
+
+void TComSetup::WindowOptions::SetDeviceName(int connection, const std::string& name) {
+    window_.deviceNames_[ConnectionIndex(connection)] = name;
 }
 
 // --- the state of the connections ---

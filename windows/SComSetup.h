@@ -3,6 +3,7 @@
 #include <QPointer>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -10,9 +11,9 @@
 #include "DesktopNotifier.h"
 #include "DiagnosticLog.h"
 #include "IniFile.h"
-#include "ProgramState.h"
 #include "QtTickSource.h"
 #include "RearmingTimer.h"
+#include "RecordNumberCounter.h"
 #include "SerialPortDriver.h"
 #include "UQEL1M_Control.h"
 
@@ -32,12 +33,20 @@ class TTrayIcon;
 // hidden behind the tray icon, and holds the connections (both serial drivers, the QEL-1
 // receive handler, the data file writer, the QEL-1M control windows), the configuration
 // file, the diagnostics list, Timer1 and the tray icon. Code below the windows reads its
-// controls at the moment of use, as one snapshot of the options.
+// controls at the moment of use, as one snapshot of the options; the options that no
+// control shows (GetLastRecordIfError, the device names) are kept here with them.
 class TComSetup : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TComSetup(ProgramState& state, QWidget* parent = nullptr);
+    // Told of the window as soon as it exists, before its creation steps run: a box of
+    // theirs runs the event loop, and what happens meanwhile may need the window.
+    using HandOver = std::function<void(TComSetup&)>;
+
+    // The diagnostics list shows `log`; the data file writer keeps its hold-off in
+    // `writing`; both control windows take their record numbers from `recordNumbers`.
+    TComSetup(DiagnosticLog& log, WriteHoldOff& writing, RecordNumberCounter& recordNumbers,
+              const HandOver& handOver = {}, QWidget* parent = nullptr);
     ~TComSetup() override;
 
 private:
@@ -49,6 +58,7 @@ private:
         ProgramOptions Current() const override { return window_.Options(); }
         ConnectionOptions ConnectionNow(int connection) const override { return window_.ConnectionOptionsNow(connection); }
         void SetDataFile(const std::string& path) override;
+        void SetDeviceName(int connection, const std::string& name) override;
 
     private:
         TComSetup& window_;
@@ -77,12 +87,16 @@ private:
         TComSetup& window_;
     };
 
-    ProgramState& state_;
+    DiagnosticLog& diagnostics_;
     std::unique_ptr<Ui::TComSetup> ui_;
+    // The options no control shows.
+    bool lastRecordIfError_ = false;  // GetLastRecordIfError
+    std::array<std::string, 2> deviceNames_;
     WindowOptions options_{*this};
     WindowLog log_{*this};
     WindowStatus status_{*this};
     Connections connections_;
+    Qel1mControlsShared controlsShared_;
 
 public:
     // Components.
@@ -108,8 +122,8 @@ public:
     void CB_QELType2Change();
     void Timer1Timer();
 
-    // The options as the controls (and the program state) hold them now, and shown in the
-    // controls; showing runs the device-type change of connection 1 and of connection 2.
+    // The options as the controls (and the window, for those no control shows) hold them
+    // now, and shown; showing runs the device-type change of connection 1 and of connection 2.
     ProgramOptions Options() const;
     ConnectionOptions ConnectionOptionsNow(int connection) const;
     void ShowOptions(const ProgramOptions& options);
@@ -174,9 +188,5 @@ private:
     DesktopNotifier notifier_;
     QtTickSource keeperTicks_;
 };
-
-// The one settings window of the program; set as soon as the window exists, before its
-// creation steps run, and cleared when it is destroyed.
-extern TComSetup* ComSetup;
 
 }  // namespace qel

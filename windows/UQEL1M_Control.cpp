@@ -50,14 +50,14 @@ private:
     TQEL1M_Control& window_;
 };
 
-TQEL1M_Control::TQEL1M_Control(Connections& connections, int connection)
+TQEL1M_Control::TQEL1M_Control(Connections& connections, int connection, Qel1mControlsShared& shared)
     : QWidget(nullptr,
               Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                   Qt::WindowCloseButtonHint),
       ui_(std::make_unique<Ui::TQEL1M_Control>()),
       connections_(connections),
-      state_(connections.State()),
+      shared_(shared),
       connection_(connection) {
     ui_->setupUi(this);
     setFixedSize(245, 123);
@@ -93,7 +93,7 @@ void TQEL1M_Control::RunAction(Action&& action) {
         action();
     } catch (const ReportInterrupted&) {
         // The program is ending: no box that would hold it; the event loop ends it next.
-        state_.Log.Note(kReportInterrupted);
+        shared_.Log.Note(kReportInterrupted);
     } catch (const std::exception& e) {
         AppDialogs().Error(this, Q(e.what()));
     }
@@ -157,7 +157,7 @@ void TQEL1M_Control::ShowLinkLost() {
 void TQEL1M_Control::Refuse(const char* status, const char* what) {
     SetStatus(status);
     const int connection = Connection();
-    state_.Log.Report("соединение " + std::to_string(connection != 0 ? connection : 1) + what);
+    shared_.Log.Report("соединение " + std::to_string(connection != 0 ? connection : 1) + what);
 }
 
 bool TQEL1M_Control::RefusedForLostLink(const char* what) {
@@ -187,14 +187,14 @@ QPrinter& TQEL1M_Control::Printer() {
     // report; its first dialog offers the template's page.
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        for (const std::string& note : OfferReportPage(*printer_)) state_.Log.Note(note);
+        for (const std::string& note : OfferReportPage(*printer_)) shared_.Log.Note(note);
     }
     return *printer_;
 }
 
 void TQEL1M_Control::EditNameChange() {
     const int connection = Connection();
-    if (connection != 0) state_.DeviceNames[ConnectionIndex(connection)] = DeviceNameText();
+    if (connection != 0) connections_.SetDeviceName(connection, DeviceNameText());
 }
 
 void TQEL1M_Control::BtnClearClick() {
@@ -202,7 +202,7 @@ void TQEL1M_Control::BtnClearClick() {
     if (RefusedForLostLink(kNoLinkZeroRefused)) return;
     const int connection = Connection();
     if (connection == 0) return;
-    if (ZeroDevice(connections_.Driver(connection)) && !state_.ReceiveInProgress)
+    if (ZeroDevice(connections_.Driver(connection)) && !shared_.ReceiveInProgress)
         SetStatus(kZeroedStatus + DateTimeText(NowLocal()));
 }
 
@@ -211,21 +211,21 @@ void TQEL1M_Control::BtnSaveClick() {
     // The value shown is the last one polled before the link went, or before the device
     // stopped answering: filing it would record an old measurement as a new one.
     if (RefusedForLostLink(kNoLinkReceiveRefused) || RefusedForNoCurrentValue()) return;
-    FlagScope receiving(state_.ReceiveInProgress);
+    FlagScope receiving(shared_.ReceiveInProgress);
 
     const int deviceNumber = Connection() == 1 ? 1 : 2;
     // What the record holds is also what the report prints, whatever a poll shows meanwhile.
     const ReportValues taken{DeviceNameText(), AddressNumber(), ValueText(), NowLocal()};
-    const RecordFieldsData record = BuildQel1mRecord(deviceNumber, state_.TakeRecordNumber(), *taken.Taken, taken.Dose);
-    state_.RecordFields = record;
+    const RecordFieldsData record =
+        BuildQel1mRecord(deviceNumber, shared_.RecordNumbers.Take(), *taken.Taken, taken.Dose);
     const std::string line = JoinRecordLine(record);
-    state_.Log.Note(kReceivedNote + line);
+    shared_.Log.Note(kReceivedNote + line);
     const bool written = connections_.FileRecord(deviceNumber, line, record.FileName());
     // The value as Edit shows it now: a poll may have run under a box of the write.
     SetStatus((written ? kReceivedStatus : kNotWrittenStatus) + DateTimeText(NowLocal()) + " " + ValueText());
 
     // A report of a record that is not in the data file would be a measurement on paper only.
-    if (!written || !state_.PrintRequested) return;
+    if (!written || !shared_.PrintRequested) return;
     QPrinter& printer = Printer();
     if (!AppDialogs().SelectPrinter(this, printer)) return;
     PrintReport(RichEdit, printer, taken);
@@ -234,7 +234,7 @@ void TQEL1M_Control::BtnSaveClick() {
 
 void TQEL1M_Control::BtnPrintClick() {
     HandlerScope scope(*this);
-    FlagScope printing(state_.PrintRequested);
+    FlagScope printing(shared_.PrintRequested);
     BtnSaveClick();
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "Connections.h"
+#include "DiagnosticLog.h"
+#include "RecordNumberCounter.h"
 
 class QCloseEvent;
 class QPrinter;
@@ -31,6 +33,16 @@ inline constexpr const char* kNotWrittenStatus = "Не записано ";
 inline constexpr int kQel1mWindowLeft = 297;
 inline constexpr int kQel1mWindowTop = 157;
 
+// What both QEL-1M control windows share, made by whoever makes them and outliving them.
+struct Qel1mControlsShared {
+    DiagnosticLog& Log;
+    RecordNumberCounter& RecordNumbers;
+    // A receive is running on either window (a zeroing under its box shows no status),
+    // and the running receive was asked to print a report.
+    bool ReceiveInProgress = false;
+    bool PrintRequested = false;
+};
+
 // The small always-on-top window of one QEL-1M connection: the device name, the value
 // polled last, zeroing, receive, and receive with a printed report. Created without an
 // owner for its connection; ended only through Release.
@@ -38,7 +50,7 @@ class TQEL1M_Control : public QWidget, public Qel1mPanel {
     Q_OBJECT
 
 public:
-    TQEL1M_Control(Connections& connections, int connection);
+    TQEL1M_Control(Connections& connections, int connection, Qel1mControlsShared& shared);
     ~TQEL1M_Control() override;
     TQEL1M_Control(const TQEL1M_Control&) = delete;
     TQEL1M_Control& operator=(const TQEL1M_Control&) = delete;
@@ -102,7 +114,7 @@ private:
 
     std::unique_ptr<Ui::TQEL1M_Control> ui_;
     Connections& connections_;
-    ProgramState& state_;
+    Qel1mControlsShared& shared_;
     const int connection_;
     std::string addressNumber_;
     std::unique_ptr<QPrinter> printer_;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "Configuration.h"
 #include "ConnectionKeeper.h"
 #include "FakePort.h"
 #include "PortFailureText.h"
@@ -39,8 +40,8 @@ protected:
 
     // The device of a connection goes; the driver's next tick finds it.
     void Vanish(int connection) {
-        ports[connection - 1]->gone = true;
-        drivers[connection - 1]->PollTick();
+        ports[ConnectionIndex(connection)]->gone = true;
+        drivers[ConnectionIndex(connection)]->PollTick();
     }
     void Ticks(int count) {
         for (int i = 0; i < count; ++i) keeper->Tick();

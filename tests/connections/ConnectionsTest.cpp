@@ -9,7 +9,7 @@
 
 #include "Connections.h"
 #include "DataFileSettings.h"
-#include "ProgramState.h"
+#include "DiagnosticLog.h"
 #include "Qel1Samples.h"
 #include "RecordingSink.h"
 #include "RegionalGuard.h"
@@ -46,12 +46,14 @@ protected:
 
     RegionalGuard russian{RussianRegionalSettings()};
     TwoQel1Connections options;
-    ProgramState state;
-    RecordingSink sink{state.Log};
-    Connections connections{state, options, SettingsPath()};
+    DiagnosticLog log;
+    WriteHoldOff writing;
+    RecordingSink sink{log};
+    Connections connections{log, writing, options, SettingsPath()};
 };
 
 TEST_F(ConnectionsTest, BothDriversFileThroughTheOneReceptionTheyAreBoundTo) {
+    options.multiple = true;  // the record's own file names it
     connections.Apply(options.Current());
     ASSERT_EQ(sink.lines, (std::vector<std::string>{"соединение 1 состоялось", "соединение 2 состоялось"}));
     EXPECT_EQ(connections.ComDriver1.DevicePath(), device1->Path());
@@ -65,7 +67,7 @@ TEST_F(ConnectionsTest, BothDriversFileThroughTheOneReceptionTheyAreBoundTo) {
     const std::string accepted = std::string(kPacketReceivedPrefix) + kExampleLine;
     EXPECT_EQ(sink.lines, (std::vector<std::string>{"соединение 1 состоялось", "соединение 2 состоялось", accepted,
                                                     accepted}));
-    EXPECT_EQ(state.RecordFields.FileNumberText, "300");  // the latest record is the program's
+    EXPECT_EQ(options.path, dir / "311205.300");  // filed under the record's date and number
 }
 
 // Two QEL-1M connections: each Timer1 tick polls connection 1, then connection 2.
@@ -92,9 +94,10 @@ TEST(Timer1Polling, AsksConnectionOneFirst) {
         });
     }
     TwoQel1mConnections options;
-    ProgramState state;
-    RecordingSink sink{state.Log};
-    Connections connections{state, options, ports.SettingsPath()};
+    DiagnosticLog log;
+    WriteHoldOff writing;
+    RecordingSink sink{log};
+    Connections connections{log, writing, options, ports.SettingsPath()};
     connections.Apply(options.Current());
     for (TSerialPortDriver* driver : {&connections.ComDriver1, &connections.ComDriver2}) driver->SetInputTimeout(100);
     for (int tick = 0; tick < 3; ++tick) connections.Timer1Tick();
@@ -123,7 +126,7 @@ struct CountingQel1Options : TwoQel1Connections {
 TEST_F(ConnectionsTest, ATimer1TickWithoutAQel1mReadsOnlyTheConnectionsOptions) {
     CountingQel1Options counting;
     counting.path = options.path;
-    Connections quiet{state, counting, SettingsPath()};
+    Connections quiet{log, writing, counting, SettingsPath()};
     for (int tick = 0; tick < 5; ++tick) quiet.Timer1Tick();
     EXPECT_EQ(counting.reads, 0);
     EXPECT_EQ(counting.connectionReads, 10);

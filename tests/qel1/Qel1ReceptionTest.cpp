@@ -100,7 +100,7 @@ TEST_F(ReceptionPipelineTest, DeviceErrorIsReportedAndNeverAsksForTheLastRecord)
     EXPECT_EQ(rig.sink.lines, Lines{std::string(kDeviceErrorPrefix) + "7"});
     EXPECT_EQ(rig.sink.beeps, (Beeps{kDefault, kQuestion}));
 
-    rig.state.GetLastRecordIfError = true;  // whatever the flag says
+    rig.window.lastRecordIfError = true;  // whatever the flag says
     error[13] = static_cast<char>(200);
     error[14] = static_cast<char>(0xDB + 200);
     Send(*rig.device2, rig.driver2, error);
@@ -121,7 +121,7 @@ TEST_F(ReceptionPipelineTest, BadChecksumIsReportedWithTheFlagOff) {
 }
 
 TEST_F(ReceptionPipelineTest, FlagOnConnectionOnePurgesAndSendsNothing) {
-    rig.state.GetLastRecordIfError = true;
+    rig.window.lastRecordIfError = true;
     // Bytes that arrive while the event runs are thrown away by the purge.
     DuringNextEventSend(*rig.device1, rig.driver1, "12345");
     Send(*rig.device1, rig.driver1, kBadChecksum);
@@ -135,7 +135,7 @@ TEST_F(ReceptionPipelineTest, FlagOnConnectionOnePurgesAndSendsNothing) {
 }
 
 TEST_F(ReceptionPipelineTest, FlagOnConnectionTwoSendsTheCommandAndPurgesNothing) {
-    rig.state.GetLastRecordIfError = true;
+    rig.window.lastRecordIfError = true;
     // These bytes stay queued and make a second, short event of their own, refused as well.
     DuringNextEventSend(*rig.device2, rig.driver2, "12345");
     Send(*rig.device2, rig.driver2, kBadChecksum);
@@ -149,7 +149,7 @@ TEST_F(ReceptionPipelineTest, FlagOnConnectionTwoSendsTheCommandAndPurgesNothing
 }
 
 TEST_F(ReceptionPipelineTest, TheDeviceRepeatsItsLastRecordAfterABadChecksum) {
-    rig.state.GetLastRecordIfError = true;
+    rig.window.lastRecordIfError = true;
     ASSERT_TRUE(rig.device2->WaitSent(rig.device2->SendPacket(ExampleFields(), /*badChecksum=*/true), 2000));
     ASSERT_TRUE(ReceptionRig::Settle(rig.driver2, 15));
     ASSERT_TRUE(rig.loop.RunUntil([&] { return std::ranges::count(rig.sink.lines, kAccepted) == 1; }, 3000));
@@ -163,7 +163,7 @@ TEST_F(ReceptionPipelineTest, TheDeviceRepeatsItsLastRecordAfterABadChecksum) {
 }
 
 TEST_F(ReceptionPipelineTest, AQel1MConnectionFilesNothingAndNotesEachBurstOnce) {
-    rig.state.GetLastRecordIfError = true;
+    rig.window.lastRecordIfError = true;
     rig.window.types[0] = 1;
     rig.window.types[1] = 1;
     // Even bytes that pass every check of a packet are a reply's tail or noise there.
@@ -381,7 +381,7 @@ TEST_F(ReceptionPipelineTest, HeldOffWithTheFlagOnAsksConnectionTwoInsteadOfRepo
     ASSERT_TRUE(RunUntilLines(1));
     ASSERT_TRUE(rig.writer.WriteBlocked());
 
-    rig.state.GetLastRecordIfError = true;
+    rig.window.lastRecordIfError = true;
     Send(*rig.device2, rig.driver2, kExamplePacket);
     ASSERT_TRUE(RunUntilReceived(*rig.device2, 4, 3000));
     EXPECT_EQ(rig.device2->Received(), kLastRecordRequest);

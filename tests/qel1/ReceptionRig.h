@@ -6,7 +6,7 @@
 
 #include "DataFile.h"
 #include "DataFileSettings.h"
-#include "ProgramState.h"
+#include "DiagnosticLog.h"
 #include "Qel1Reception.h"
 #include "RecordingSink.h"
 #include "Regional.h"
@@ -21,9 +21,11 @@ namespace qel::test {
 // The settings window's options as the reception reads them.
 struct WindowOptions : DataFileSettings {
     int types[2] = {0, 0};  // CB_QELType1, CB_QELType2
+    bool lastRecordIfError = false;  // GetLastRecordIfError
 
     ProgramOptions Current() const override {
         ProgramOptions o = DataFileSettings::Current();
+        o.lastRecordIfError = lastRecordIfError;
         o.Connection(1).typeIndex = types[0];
         o.Connection(2).typeIndex = types[1];
         return o;
@@ -68,14 +70,15 @@ public:
     std::string DataFile() const { return ReadBytes(window.path); }
 
     RegionalGuard russian{RussianRegionalSettings()};
-    ProgramState state;
-    RecordingSink sink{state.Log};
+    DiagnosticLog log;
+    RecordingSink sink{log};
     TimerLoop loop;
     TSerialPortDriver driver1{nullptr, nullptr, loop.MakeTickSource()};
     TSerialPortDriver driver2{nullptr, nullptr, loop.MakeTickSource()};
     WindowOptions window;
-    DataFileWriter writer{window, state.Log, state.Writing};
-    Qel1Reception reception{driver1, driver2, window, writer, state};
+    WriteHoldOff writing;
+    DataFileWriter writer{window, log, writing};
+    Qel1Reception reception{driver1, driver2, window, writer, log};
 };
 
 }  // namespace qel::test

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "ProgramState.h"
 #include "Qel1mRecord.h"
+#include "RecordNumberCounter.h"
 #include "RussianFixedTime.h"
 #include "RecordLine.h"
 #include "Regional.h"
@@ -14,18 +14,18 @@
 namespace qel {
 namespace {
 
-// Records built as a control window builds them: numbered from the program's counter, and
-// kept as the latest record.
+// Records built as a control window builds them: numbered from the program's counter; the
+// latest one built is kept here to look at its fields.
 class Qel1mRecordTest : public ::testing::Test {
 protected:
     std::string Build(int deviceNumber, const LocalMoment& now, std::string_view shown) {
-        state.RecordFields = BuildQel1mRecord(deviceNumber, state.TakeRecordNumber(), now, shown);
-        return JoinRecordLine(state.RecordFields);
+        RecordFields = BuildQel1mRecord(deviceNumber, recordNumbers.Take(), now, shown);
+        return JoinRecordLine(RecordFields);
     }
     test::RussianFixedTime russian;
-    ProgramState state;
-    int32_t& NextRecordNumber = state.NextRecordNumber;
-    RecordFieldsData& RecordFields = state.RecordFields;
+    RecordNumberCounter recordNumbers;
+    int32_t& NextRecordNumber = recordNumbers.NextRecordNumber;
+    RecordFieldsData RecordFields;
 };
 
 TEST_F(Qel1mRecordTest, KnownClockAndValueGiveTheWholeRecord) {

@@ -16,15 +16,18 @@ struct DataFileSettings : OptionsSource {
     std::string path = "Data.qel";
     bool rewrite = false;
     bool multiple = false;
+    std::array<std::string, 2> names;
 
     ProgramOptions Current() const override {
         ProgramOptions o;
         o.dataFile = path;
         o.rewrite = rewrite;
         o.multipleFiles = multiple;
+        o.deviceNames = names;
         return o;
     }
     void SetDataFile(const std::string& p) override { path = p; }
+    void SetDeviceName(int connection, const std::string& name) override { names[ConnectionIndex(connection)] = name; }
 };
 
 // The writer as the program uses it: a record is filed under its own file name (when

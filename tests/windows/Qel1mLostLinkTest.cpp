@@ -61,7 +61,7 @@ TEST_F(Qel1mLostLink, WhileLostNothingIsFiledOrZeroedAndPollsResumeWhenTheDevice
     EXPECT_EQ(Lines().count(Q("соединение 1: нет связи с прибором, обнуление не выполнено")), 1);
     EXPECT_FALSE(Lines().join('\n').contains(Q("Принят пакет")));
     EXPECT_EQ(dialogs.calls.size(), 0u);  // no printer dialog; screen messages are off
-    EXPECT_EQ(state.NextRecordNumber, 1);
+    EXPECT_EQ(state.RecordNumbers.NextRecordNumber, 1);
     EXPECT_EQ(control->StatusText(), "Нет связи с прибором");
 
     // Plugged in again at the same link, with a new value.

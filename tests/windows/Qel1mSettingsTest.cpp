@@ -57,7 +57,7 @@ TEST_F(Qel1mSettings, PickingTheTypeOpensDestroysAndReopensWithTheLastName) {
     EXPECT_TRUE(first->isVisible());
     EXPECT_EQ(Text(*first, "EditName"), Q("Рентген 1"));
     first->findChild<QLineEdit*>(QStringLiteral("EditName"))->setText(Q("Кабинет 3"));
-    EXPECT_EQ(state.DeviceNames[0], "Кабинет 3");
+    EXPECT_EQ(w.Options().deviceNames[0], "Кабинет 3");
 
     Pick(1, 0);  // "КЭЛ-1"
     EXPECT_EQ(w.ControlWindow(1), nullptr);

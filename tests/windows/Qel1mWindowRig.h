@@ -13,7 +13,6 @@
 
 #include "Connections.h"
 #include "GuiTestSupport.h"
-#include "ProgramState.h"
 #include "RecordingSink.h"
 #include "SimulatedPorts.h"
 #include "TestFiles.h"
@@ -75,8 +74,8 @@ inline std::string PdfInfo(const std::string& path) {
 inline void RunDeferredDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 // The connections of the settings window without the window: two simulated QEL-1M devices
-// on pseudo-terminals, the program state, the options as plain values, and the control
-// windows made as the settings window makes them.
+// on pseudo-terminals, the log, the options as plain values, and the control windows made
+// as the settings window makes them, sharing what the settings window's share.
 class TestHost : public SimulatedPorts, public OptionsSource {
 public:
     TestHost() : dataFile(dir / "Data.qel") {
@@ -89,7 +88,9 @@ public:
             driver->SetInputTimeout(200);
         }
         ConnectAsSettingsWindow(connections.ComDriver1, connections.ComDriver2);
-        connections.CreateControlWindow = [this](int connection) { return new TQEL1M_Control(connections, connection); };
+        connections.CreateControlWindow = [this](int connection) {
+            return new TQEL1M_Control(connections, connection, shared);
+        };
     }
     ~TestHost() override {
         connections.DestroyControlWindow(1);
@@ -103,9 +104,13 @@ public:
         ProgramOptions o;
         o.dataFile = dataFile;
         o.multipleFiles = multipleFiles;
+        o.deviceNames = deviceNames;
         return o;
     }
     void SetDataFile(const std::string& path) override { dataFile = path; }
+    void SetDeviceName(int connection, const std::string& name) override {
+        deviceNames[ConnectionIndex(connection)] = name;
+    }
 
     Simulator& Device(int connection) { return connection == 1 ? *device1 : *device2; }
     TQEL1M_Control* Window(int connection) const {
@@ -122,9 +127,13 @@ public:
 
     std::string dataFile;
     bool multipleFiles = false;  // CB_MultyFiles
-    ProgramState state;
-    RecordingSink sink{state.Log};
-    Connections connections{state, *this, SettingsPath()};
+    std::array<std::string, 2> deviceNames;
+    DiagnosticLog log;
+    RecordNumberCounter recordNumbers;
+    WriteHoldOff writing;
+    RecordingSink sink{log};
+    Qel1mControlsShared shared{log, recordNumbers};
+    Connections connections{log, writing, *this, SettingsPath()};
 };
 
 }  // namespace qel::test

@@ -70,7 +70,7 @@ protected:
     test::TestHost host;
     test::TestHost& rig = host;  // the simulated devices
     test::RecordingSink& sink = host.sink;
-    ProgramState& state = host.state;
+    Qel1mControlsShared& shared = host.shared;
 };
 
 TEST_F(Qel1mWindowTest, WindowHasItsCaptionLayoutAndBorder) {
@@ -178,6 +178,7 @@ TEST_F(Qel1mWindowTest, ZeroingGoesToTheWindowsOwnConnection) {
 }
 
 TEST_F(Qel1mWindowTest, ReceiveFilesTheShownValueAsRecordOne) {
+    host.multipleFiles = true;  // the record's own file names it
     TQEL1M_Control& w = host.Open(1);
     Poll(1, 0x007B);
     Click(w, "BtnSave");
@@ -187,13 +188,12 @@ TEST_F(Qel1mWindowTest, ReceiveFilesTheShownValueAsRecordOne) {
     EXPECT_TRUE(sink.beeps.empty());
     EXPECT_TRUE(sink.boxes.empty());
     EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
-    EXPECT_EQ(state.RecordFields.FileNumberText, "001");
-    EXPECT_EQ(state.RecordFields.FileDateText, "030326");
+    EXPECT_EQ(host.dataFile, rig.dir / "030326.001");  // filed under the record's date and number
     // The device is not asked: a receive takes the value shown.
     EXPECT_EQ(rig.device1->RequestCount(PollCommand), 1u);
     EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 0u);
     EXPECT_TRUE(dialogs.calls.empty());
-    EXPECT_FALSE(state.ReceiveInProgress);
+    EXPECT_FALSE(shared.ReceiveInProgress);
 }
 
 TEST_F(Qel1mWindowTest, ReceiveStatusShowsWhatEditHoldsWhenTheStatusIsSet) {
@@ -245,11 +245,11 @@ TEST_F(Qel1mWindowTest, TheSecondWindowKeepsItsOwnNameAndFilesIntoTheRecordsOwnF
     TQEL1M_Control& w1 = host.Open(1);
     TQEL1M_Control& w2 = host.Open(2);
     Part<QLineEdit>(w2, "EditName")->setText(QStringLiteral("Кабинет 5"));
-    EXPECT_EQ(state.DeviceNames[1], "Кабинет 5");
-    EXPECT_EQ(state.DeviceNames[0], "");
+    EXPECT_EQ(host.deviceNames[1], "Кабинет 5");
+    EXPECT_EQ(host.deviceNames[0], "");
     Part<QLineEdit>(w1, "EditName")->setText(QStringLiteral("Снимки"));
-    EXPECT_EQ(state.DeviceNames[0], "Снимки");
-    EXPECT_EQ(state.DeviceNames[1], "Кабинет 5");
+    EXPECT_EQ(host.deviceNames[0], "Снимки");
+    EXPECT_EQ(host.deviceNames[1], "Кабинет 5");
 
     // One file per record: the record's own name, in the data file's folder.
     host.multipleFiles = true;
@@ -316,14 +316,14 @@ TEST_F(Qel1mWindowTest, AFailedWriteIsNamedAtOnceAndNothingIsPrintedOrZeroed) {
     EXPECT_EQ(w.StatusText(), "Не записано 03.03.2026 09:05:07 1,23");
     EXPECT_TRUE(dialogs.Of("printer").empty());
     EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
-    EXPECT_FALSE(state.ReceiveInProgress);
-    EXPECT_FALSE(state.PrintRequested);
+    EXPECT_FALSE(shared.ReceiveInProgress);
+    EXPECT_FALSE(shared.PrintRequested);
 }
 
 TEST_F(Qel1mWindowTest, ReceiveAndPrintFillsTheReportThenZeroes) {
     std::filesystem::copy_file(QEL_REPORT_TEMPLATE, rig.dir / "report.rtf");
     const std::string pdf = rig.dir / "report.pdf";
-    host.state.DeviceNames[0] = "Рентген-кабинет 2";
+    host.deviceNames[0] = "Рентген-кабинет 2";
     TQEL1M_Control& w = host.Open(1);
     Poll(1, 0x007B);
     // While the printer dialog is open a poll brings a new value: the record and the report
@@ -337,8 +337,8 @@ TEST_F(Qel1mWindowTest, ReceiveAndPrintFillsTheReportThenZeroes) {
     EXPECT_EQ(rig.device1->RequestCount(ZeroCommand), 1u);
     // The zeroing after printing leaves the receive's status.
     EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
-    EXPECT_FALSE(state.ReceiveInProgress);
-    EXPECT_FALSE(state.PrintRequested);
+    EXPECT_FALSE(shared.ReceiveInProgress);
+    EXPECT_FALSE(shared.PrintRequested);
 
     const std::string text = test::PdfText(pdf);
     ASSERT_FALSE(text.empty()) << "pdftotext gave nothing for " << pdf;
@@ -452,7 +452,7 @@ TEST_F(Qel1mWindowTest, AnEndRequestStopsTheReportWithoutABox) {
     EXPECT_NE(std::find(sink.lines.begin(), sink.lines.end(), kReportInterrupted), sink.lines.end());
     EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
     EXPECT_FALSE(std::filesystem::exists(pdf));
-    EXPECT_FALSE(state.PrintRequested);
+    EXPECT_FALSE(shared.PrintRequested);
 }
 
 TEST_F(Qel1mWindowTest, CancelledPrinterDialogFilesTheRecordAndDoesNotZero) {
@@ -464,7 +464,7 @@ TEST_F(Qel1mWindowTest, CancelledPrinterDialogFilesTheRecordAndDoesNotZero) {
     EXPECT_EQ(host.DataFileBytes(), ExpectedDataLines({"00001 00001 09:05 03.03.26 00001,230"}));
     EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
     EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
-    EXPECT_FALSE(state.PrintRequested);
+    EXPECT_FALSE(shared.PrintRequested);
     // A plain receive afterwards prints nothing.
     Click(w, "BtnSave");
     EXPECT_EQ(dialogs.Of("printer").size(), 1u);
@@ -483,8 +483,8 @@ TEST_F(Qel1mWindowTest, MissingTemplateLeavesTheRecordWrittenAndTheDeviceNotZero
     EXPECT_EQ(w.StatusText(), "Принято 03.03.2026 09:05:07 1,23");
     EXPECT_FALSE(rig.device1->WaitRequests(ZeroCommand, 1, 300));
     EXPECT_FALSE(std::filesystem::exists(pdf));
-    EXPECT_FALSE(state.ReceiveInProgress);
-    EXPECT_FALSE(state.PrintRequested);
+    EXPECT_FALSE(shared.ReceiveInProgress);
+    EXPECT_FALSE(shared.PrintRequested);
     // The flags really are clear: zeroing shows its status again.
     Click(w, "BtnClear");
     EXPECT_EQ(w.StatusText(), "Обнулено 03.03.2026 09:05:07");

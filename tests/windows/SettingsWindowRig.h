@@ -4,6 +4,7 @@
 // and heard by the test.
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -68,8 +69,12 @@ protected:
         WriteIni(IniPath(), SettingsLines({LinkPath(1), LinkPath(2), LinkPath(3)}, keys));
     }
 
+    // The window as main makes it, handed over before its creation steps run.
     TComSetup& Open() {
-        window = std::make_unique<TComSetup>(state);
+        window = std::make_unique<TComSetup>(state.Log, state.Writing, state.RecordNumbers, [this](TComSetup& w) {
+            handedOver = &w;
+            sinkAtHandOver = state.Log.Sink();
+        });
         return *window;
     }
 
@@ -108,6 +113,8 @@ protected:
     std::map<int, std::unique_ptr<Simulator>> devices;
     ProgramState state;
     std::unique_ptr<TComSetup> window;
+    QPointer<TComSetup> handedOver;
+    DiagnosticSink* sinkAtHandOver = nullptr;
 };
 
 }  // namespace qel::test

@@ -1,8 +1,8 @@
-#include "ProgramState.h"
+#include "RecordNumberCounter.h"
 
 namespace qel {
 
-int32_t ProgramState::TakeRecordNumber() {
+int32_t RecordNumberCounter::Take() {
     const int32_t taken = NextRecordNumber;
     NextRecordNumber = static_cast<int32_t>(static_cast<uint32_t>(taken) + 1u);
     return taken;
