@@ -6,6 +6,7 @@
 #include "Clock.h"
 #include "ExecutableFolder.h"
 #include "LocalTime.h"
+#include "LocalTimeSource_p.h"
 
 namespace qel {
 namespace {

@@ -21,6 +21,7 @@
 #include "Cp1251.h"
 #include "DiBusModTransport.h"
 #include "EndRequest.h"
+#include "EndRequest_p.h"
 #include "FixedLayoutFont.h"
 #include "Qel1mRecord.h"
 #include "Qel1mWindowRig.h"
