@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "Bell.h"
@@ -50,11 +51,12 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 }  // namespace
 
-TComSetup::TComSetup(ProgramState& state, QWidget* parent)
+TComSetup::TComSetup(ProgramState& state, SettingsWindowSurroundings surroundings, QWidget* parent)
     : QMainWindow(parent),
       state_(state),
       ui_(std::make_unique<Ui::TComSetup>()),
-      connections_(state, options_, ConfigurationFilePath()),
+      surroundings_(std::move(surroundings)),
+      connections_(state, options_, ConfigurationFilePath(surroundings_.folders)),
       notifier_([this] { return trayIcon_ != nullptr && trayIcon_->InTray() ? trayIcon_->SystemIcon() : nullptr; }) {
     ComSetup = this;
     ui_->setupUi(this);
@@ -63,7 +65,7 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
     title_ = windowTitle();
     state_.Log.SetSink(&log_);
     connections_.CreateControlWindow = [this](int connection) {
-        auto* window = new TQEL1M_Control(connections_, connection);
+        auto* window = new TQEL1M_Control(connections_, connection, surroundings_.folders);
         connect(window, &TQEL1M_Control::EndProgramRequested, this, &TComSetup::close);
         return window;
     };
@@ -83,7 +85,7 @@ TComSetup::TComSetup(ProgramState& state, QWidget* parent)
     FrameGroupsAroundTheirControls();
 
     BuildMenus();
-    trayIcon_ = new TTrayIcon(this);
+    trayIcon_ = new TTrayIcon(this, surroundings_.systemTrayAvailable);
     trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
     trayIcon_->SetIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
     trayIcon_->SetHint(Text(status_text::kTrayHint));
@@ -180,7 +182,7 @@ void TComSetup::ConnectHandlers() {
 void TComSetup::FormCreate() {
     keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.KeeperTick(); });
 
-    SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath());
+    SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath(surroundings_.folders));
     try {
         LoadSettings();
     } catch (...) {
@@ -300,14 +302,15 @@ void TComSetup::N9Click() { ShowMainWindow(); }
 // associates with text files, else in a window of the program's own; when neither can
 // show it, the list says so.
 void TComSetup::N3Click() {
-    const std::string problem = ShowHelpDocument(this, HelpDocumentPath());
+    const std::string problem = ShowHelpDocument(this, HelpDocumentPath(surroundings_.folders));
     if (!problem.empty()) state_.Log.Note(problem);
 }
 
 // Which device each COM name stands for: bound in [Ports] of the settings file. The
 // bindings act at the next opening of a port (Accept).
 void TComSetup::N10Click() {
-    TPortsDialog dialog(this, SettingsFile ? SettingsFile->Path() : ConfigurationFilePath());
+    TPortsDialog dialog(this, SettingsFile ? SettingsFile->Path() : ConfigurationFilePath(surroundings_.folders),
+                        surroundings_.serialDevices);
     AppDialogs().RunModal(dialog);
     UpdatePortHints();
 }
@@ -316,7 +319,7 @@ void TComSetup::N10Click() {
 // hint below the designed one, name the device that the COM name stands for. [Ports] is
 // read once for both lists.
 void TComSetup::UpdatePortHints() {
-    const std::string settings = SettingsFile ? SettingsFile->Path() : ConfigurationFilePath();
+    const std::string settings = SettingsFile ? SettingsFile->Path() : ConfigurationFilePath(surroundings_.folders);
     const auto paths = PortDevicePaths(settings);
     QComboBox* const boxes[] = {ui_->ComboBox1, ui_->ComboBox2};
     for (int n = 0; n < 2; ++n) {

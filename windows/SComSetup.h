@@ -10,10 +10,13 @@
 #include "DesktopNotifier.h"
 #include "DiagnosticLog.h"
 #include "IniFile.h"
+#include "ProgramFolders.h"
 #include "ProgramState.h"
 #include "QtTickSource.h"
 #include "RearmingTimer.h"
+#include "SPorts.h"
 #include "SerialPortDriver.h"
+#include "TrayIcon.h"
 #include "UQEL1M_Control.h"
 
 class QCheckBox;
@@ -26,7 +29,17 @@ class TComSetup;
 
 namespace qel {
 
-class TTrayIcon;
+// What the settings window takes from the system around it, given by whoever makes it;
+// the defaults are the running program's own.
+struct SettingsWindowSurroundings {
+    // The settings file, the users' documentation and the report's template.
+    ProgramFolders folders = CurrentProgramFolders();
+    // Whether the desktop has a notification area: asked at the start, and once a second
+    // while it has none.
+    TrayAvailability systemTrayAvailable = SystemTrayAvailable;
+    // Where the port dialog finds the serial devices.
+    SerialDeviceSource serialDevices = SystemSerialDeviceSource();
+};
 
 // The settings window and the program's main window. It lives for the whole run, mostly
 // hidden behind the tray icon, and holds the connections (both serial drivers, the QEL-1
@@ -37,7 +50,7 @@ class TComSetup : public QMainWindow {
     Q_OBJECT
 
 public:
-    explicit TComSetup(ProgramState& state, QWidget* parent = nullptr);
+    explicit TComSetup(ProgramState& state, SettingsWindowSurroundings surroundings = {}, QWidget* parent = nullptr);
     ~TComSetup() override;
 
 private:
@@ -82,6 +95,7 @@ private:
     WindowOptions options_{*this};
     WindowLog log_{*this};
     WindowStatus status_{*this};
+    const SettingsWindowSurroundings surroundings_;
     Connections connections_;
 
 public:

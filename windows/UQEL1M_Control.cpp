@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QTextOption>
 #include <exception>
+#include <utility>
 
 #include "Dialogs.h"
 #include "FixedLayoutFont.h"
@@ -50,7 +51,7 @@ private:
     TQEL1M_Control& window_;
 };
 
-TQEL1M_Control::TQEL1M_Control(Connections& connections, int connection)
+TQEL1M_Control::TQEL1M_Control(Connections& connections, int connection, ProgramFolders folders)
     : QWidget(nullptr,
               Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -58,6 +59,7 @@ TQEL1M_Control::TQEL1M_Control(Connections& connections, int connection)
       ui_(std::make_unique<Ui::TQEL1M_Control>()),
       connections_(connections),
       state_(connections.State()),
+      folders_(std::move(folders)),
       connection_(connection) {
     ui_->setupUi(this);
     setFixedSize(245, 123);
@@ -187,7 +189,7 @@ QPrinter& TQEL1M_Control::Printer() {
     // report; its first dialog offers the template's page.
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        for (const std::string& note : OfferReportPage(*printer_)) state_.Log.Note(note);
+        for (const std::string& note : OfferReportPage(*printer_, ReportTemplatePath(folders_))) state_.Log.Note(note);
     }
     return *printer_;
 }
@@ -228,7 +230,7 @@ void TQEL1M_Control::BtnSaveClick() {
     if (!written || !state_.PrintRequested) return;
     QPrinter& printer = Printer();
     if (!AppDialogs().SelectPrinter(this, printer)) return;
-    PrintReport(RichEdit, printer, taken);
+    PrintReport(RichEdit, printer, ReportTemplatePath(folders_), taken);
     BtnClearClick();
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Connections.h"
+#include "ProgramFolders.h"
 
 class QCloseEvent;
 class QPrinter;
@@ -38,7 +39,8 @@ class TQEL1M_Control : public QWidget, public Qel1mPanel {
     Q_OBJECT
 
 public:
-    TQEL1M_Control(Connections& connections, int connection);
+    // `folders`: where the report's template is looked for at each print.
+    TQEL1M_Control(Connections& connections, int connection, ProgramFolders folders);
     ~TQEL1M_Control() override;
     TQEL1M_Control(const TQEL1M_Control&) = delete;
     TQEL1M_Control& operator=(const TQEL1M_Control&) = delete;
@@ -103,6 +105,7 @@ private:
     std::unique_ptr<Ui::TQEL1M_Control> ui_;
     Connections& connections_;
     ProgramState& state_;
+    const ProgramFolders folders_;
     const int connection_;
     std::string addressNumber_;
     std::unique_ptr<QPrinter> printer_;

@@ -89,7 +89,9 @@ public:
             driver->SetInputTimeout(200);
         }
         ConnectAsSettingsWindow(connections.ComDriver1, connections.ComDriver2);
-        connections.CreateControlWindow = [this](int connection) { return new TQEL1M_Control(connections, connection); };
+        connections.CreateControlWindow = [this](int connection) {
+            return new TQEL1M_Control(connections, connection, Folders());
+        };
     }
     ~TestHost() override {
         connections.DestroyControlWindow(1);

@@ -17,8 +17,8 @@
 #include "PortsOf.h"
 #include "ProgramState.h"
 #include "DiagnosticsList.h"
-#include "ExecutableFolder.h"
 #include "GuiTestSupport.h"
+#include "ProgramFolders.h"
 #include "Qel1Samples.h"
 #include "QtTickSource.h"
 #include "Regional.h"
@@ -33,8 +33,7 @@ namespace qel::test {
 class SettingsWindowRig : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetExecutableFolderOverride(folder.Path() + "/");
-        SetSystemTrayAvailableOverride(true);
+        executableFolder = folder.Path() + "/";
         InstallQtTickSource();
         SetRegional(RussianRegionalSettings());
     }
@@ -43,8 +42,6 @@ protected:
         window.reset();
         devices.clear();
         SetDefaultTickSourceFactory(nullptr);
-        SetSystemTrayAvailableOverride(std::nullopt);
-        SetExecutableFolderOverride("");
         SetRegional(FallbackRegionalSettings());
     }
 
@@ -68,8 +65,11 @@ protected:
         WriteIni(IniPath(), SettingsLines({LinkPath(1), LinkPath(2), LinkPath(3)}, keys));
     }
 
+    // The window of a program in `executableFolder`, with the environment as it is now.
     TComSetup& Open() {
-        window = std::make_unique<TComSetup>(state);
+        surroundings.folders = LocateProgramFolders(executableFolder, FolderEnvironment::FromProcess());
+        surroundings.systemTrayAvailable = [this] { return trayAvailable; };
+        window = std::make_unique<TComSetup>(state, surroundings);
         return *window;
     }
 
@@ -107,6 +107,9 @@ protected:
     RecordingBell bell;
     std::map<int, std::unique_ptr<Simulator>> devices;
     ProgramState state;
+    std::string executableFolder;
+    bool trayAvailable = true;  // whether the desktop has a notification area, asked anew each time
+    SettingsWindowSurroundings surroundings;
     std::unique_ptr<TComSetup> window;
 };
 
