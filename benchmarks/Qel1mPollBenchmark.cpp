@@ -26,8 +26,8 @@
 #include <thread>
 #include <vector>
 
-#include "ExecutableFolder.h"
 #include "GuiTestSupport.h"
+#include "ProgramFolders.h"
 #include "ProgramState.h"
 #include "QtTickSource.h"
 #include "Qel1Samples.h"
@@ -113,13 +113,18 @@ struct Bench {
                                             "Con1Speed=1", std::string("Con1QELType=") + (qel1m1 ? "1" : "0"),
                                             std::string("Con2check=") + (use2 ? "1" : "0"), "Con2numCOM=2",
                                             "Con2Speed=1", "Con2QELType=1", "SaveFile=" + DataPath()}));
-        SetExecutableFolderOverride(folder.Path() + "/");
     }
-    ~Bench() { SetExecutableFolderOverride(""); }
     Bench(const Bench&) = delete;
     Bench& operator=(const Bench&) = delete;
 
     std::string DataPath() const { return folder / "Data.qel"; }
+    // A settings window of a program in `folder`, on a desktop with a notification area.
+    SettingsWindowSurroundings Surroundings() const {
+        SettingsWindowSurroundings surroundings;
+        surroundings.folders = LocateProgramFolders(folder.Path() + "/", FolderEnvironment::FromProcess());
+        surroundings.systemTrayAvailable = [] { return true; };
+        return surroundings;
+    }
     long DataSize() const {
         struct stat st {};
         return ::stat(DataPath().c_str(), &st) == 0 ? static_cast<long>(st.st_size) : 0;
@@ -151,7 +156,7 @@ PollResult MeasurePolling(bool use1, bool use2, int ticks, int seconds) {
     Bench bench(SimDeviceType::Qel1m, use1, use2);
     PollResult result;
     ProgramState state;
-    TComSetup window(state.Log, state.Writing, state.RecordNumbers);
+    TComSetup window(state.Log, state.Writing, state.RecordNumbers, bench.Surroundings());
     window.Timer1.stop();
     // The first tick opens nothing new; it only warms up.
     window.Timer1Timer();
@@ -206,7 +211,7 @@ void PrintPolling(const char* title, const PollResult& r) {
 std::vector<double> MeasurePresses(int presses) {
     Bench bench(SimDeviceType::Qel1m, false, true);
     ProgramState state;
-    TComSetup window(state.Log, state.Writing, state.RecordNumbers);
+    TComSetup window(state.Log, state.Writing, state.RecordNumbers, bench.Surroundings());
     window.Timer1.stop();
     window.Timer1Timer();  // a current value to file
     TQEL1M_Control* control = window.ControlWindow(2);
@@ -257,7 +262,7 @@ struct PacketResult {
 PacketResult MeasureQel1Beside(bool qel1mOnTwo, int packets) {
     Bench bench(SimDeviceType::Qel1, true, qel1mOnTwo);
     ProgramState state;
-    TComSetup window(state.Log, state.Writing, state.RecordNumbers);
+    TComSetup window(state.Log, state.Writing, state.RecordNumbers, bench.Surroundings());
     std::mutex mu;
     std::vector<int64_t> lineNs;  // when each line appeared
     std::atomic<bool> stop{false};
@@ -331,7 +336,6 @@ int main(int argc, char** argv) {
     presses = std::max(presses, 1);
     QApplication app(argc, argv);
     qel::SetRegional(qel::RussianRegionalSettings());
-    qel::SetSystemTrayAvailableOverride(true);
     qel::InstallQtTickSource();
     qel::test::ScriptedDialogs dialogs;  // no box may wait for a hand
 

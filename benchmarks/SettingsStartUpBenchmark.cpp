@@ -17,8 +17,8 @@
 
 #include "Application.h"
 #include "Configuration.h"
-#include "ExecutableFolder.h"
 #include "IniFile.h"
+#include "ProgramFolders.h"
 #include "ProgramState.h"
 #include "QtTickSource.h"
 #include "SComSetup.h"
@@ -30,6 +30,14 @@ namespace {
 qel::test::TempFolder& Folder() {
     static qel::test::TempFolder folder;
     return folder;
+}
+
+// A settings window of a program in Folder(), on a desktop with a notification area.
+qel::SettingsWindowSurroundings Surroundings() {
+    qel::SettingsWindowSurroundings surroundings;
+    surroundings.folders = qel::LocateProgramFolders(Folder().Path() + "/", qel::FolderEnvironment::FromProcess());
+    surroundings.systemTrayAvailable = [] { return true; };
+    return surroundings;
 }
 
 // The settings file of `megabytes`, made once per size beside the pretend executable.
@@ -72,7 +80,8 @@ void StartUp(benchmark::State& state) {
     SettingsFile(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state) {
         qel::ProgramState program;
-        auto window = std::make_unique<qel::TComSetup>(program.Log, program.Writing, program.RecordNumbers);
+        auto window =
+            std::make_unique<qel::TComSetup>(program.Log, program.Writing, program.RecordNumbers, Surroundings());
         benchmark::DoNotOptimize(window.get());
         state.PauseTiming();
         window.reset();
@@ -88,12 +97,9 @@ BENCHMARK(StartUp)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->Iterations
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     qel::TApplication app(argc, argv);
-    qel::SetExecutableFolderOverride(Folder().Path() + "/");
-    qel::SetSystemTrayAvailableOverride(true);
     qel::InstallQtTickSource();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    qel::SetExecutableFolderOverride("");
     return 0;
 }

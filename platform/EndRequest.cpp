@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "EndRequest_p.h"
+
 namespace qel {
 
 namespace {

@@ -7,7 +7,5 @@ namespace qel {
 // which stops at its next step so that the event loop can end the program in time.
 void NoteEndRequested() noexcept;  // async-signal-safe
 bool EndRequested() noexcept;
-// Forgets a request (tests that deliver a signal to themselves).
-void ClearEndRequest() noexcept;
 
 }  // namespace qel

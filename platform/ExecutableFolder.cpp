@@ -8,11 +8,6 @@ namespace qel {
 
 namespace {
 
-std::string& Override() {
-    static std::string folder;
-    return folder;
-}
-
 // Full path of the running executable, or "" when the system does not tell it.
 std::string ExecutablePath() {
     std::vector<char> buf(256);
@@ -27,16 +22,10 @@ std::string ExecutablePath() {
 }  // namespace
 
 std::string ExecutableFolder() {
-    if (!Override().empty()) return Override();
     const std::string path = ExecutablePath();
     const auto slash = path.rfind('/');
     if (slash == std::string::npos) return {};
     return path.substr(0, slash + 1);
-}
-
-void SetExecutableFolderOverride(const std::string& folder) {
-    Override() = folder;
-    if (!folder.empty() && folder.back() != '/') Override().push_back('/');
 }
 
 }  // namespace qel

@@ -3,9 +3,7 @@
 
 namespace qel {
 
-// Folder of the running executable, with its trailing "/". In-process tests may point
-// it elsewhere; an empty override restores the real folder.
+// Folder of the running executable, with its trailing "/".
 std::string ExecutableFolder();
-void SetExecutableFolderOverride(const std::string& folder);
 
 }  // namespace qel

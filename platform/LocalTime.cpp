@@ -3,6 +3,8 @@
 #include <ctime>
 #include <utility>
 
+#include "LocalTimeSource_p.h"
+
 namespace qel {
 
 namespace {

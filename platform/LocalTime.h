@@ -13,8 +13,7 @@ struct LocalMoment {
     int second = 0;  // 0..59
 };
 
-// The current local time; tests may replace the source with a fixed clock.
+// The current local time.
 LocalMoment NowLocal();
-void SetLocalTimeSource(std::function<LocalMoment()> source);  // empty function restores the system clock
 
 }  // namespace qel

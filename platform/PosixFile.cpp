@@ -9,19 +9,21 @@
 #include <system_error>
 #include <vector>
 
+#include "PosixFileFaults_p.h"
+
 namespace qel {
 
 namespace {
 
 constexpr int kMaxLinks = 40;  // as the system's own limit for one path
 
-PosixFile::WriteCall g_writeCall = nullptr;
+FileWriteCall g_writeCall = nullptr;
 
 ssize_t SystemWrite(int fd, const void* data, std::size_t size) {
     return g_writeCall != nullptr ? g_writeCall(fd, data, size) : ::write(fd, data, size);
 }
 
-PosixFile::SyncCall g_syncCall = nullptr;
+FileSyncCall g_syncCall = nullptr;
 
 // The kernel's rule for links, applied to every folder: in a folder that someone other
 // than this user (or root) may write - sticky, writable by group or others, or owned by
@@ -105,9 +107,9 @@ PosixFile::~PosixFile() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void PosixFile::SetWriteCallForTesting(WriteCall call) { g_writeCall = call; }
+void SetFileWriteCall(FileWriteCall call) { g_writeCall = call; }
 
-void PosixFile::SetSyncCallForTesting(SyncCall call) { g_syncCall = call; }
+void SetFileSyncCall(FileSyncCall call) { g_syncCall = call; }
 
 bool PosixFile::Fail(int error, FileRefusal refusal) {
     error_ = error;

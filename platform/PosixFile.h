@@ -70,15 +70,6 @@ public:
     // The reason of the last failure in a few words (English, as the system's reasons are).
     std::string FailureText() const;
 
-    // The system's write call; a test replaces it to fill the disk at a chosen byte.
-    // nullptr restores the real one.
-    using WriteCall = ssize_t (*)(int fd, const void* data, std::size_t size);
-    static void SetWriteCallForTesting(WriteCall call);
-    // The system's flush to stable storage (fsync), so a test can see when it is made or
-    // make it fail. nullptr restores the real one.
-    using SyncCall = int (*)(int fd);
-    static void SetSyncCallForTesting(SyncCall call);
-
 private:
     bool OpenWith(const std::string& path, int flags, bool truncate);
     bool Fail(int error, FileRefusal refusal = FileRefusal::None);

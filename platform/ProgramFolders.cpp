@@ -126,7 +126,7 @@ ProgramFolders CurrentProgramFolders() {
     return LocateProgramFolders(ExecutableFolder(), FolderEnvironment::FromProcess());
 }
 
-std::string SettingsFilePath() { return CurrentProgramFolders().settingsFolder + kSettingsFileName; }
+std::string SettingsFilePath(const ProgramFolders& folders) { return folders.settingsFolder + kSettingsFileName; }
 
 std::string FindProgramFile(const ProgramFolders& folders, const std::string& name) {
     if (folders.portable) return folders.settingsFolder + name;

@@ -43,8 +43,8 @@ ProgramFolders LocateProgramFolders(const std::string& executableFolder, const F
 // environment, looked at afresh at each call.
 ProgramFolders CurrentProgramFolders();
 
-// The settings file of the running program.
-std::string SettingsFilePath();
+// The settings file of a program with these folders.
+std::string SettingsFilePath(const ProgramFolders& folders);
 // The first existing file called `name` in the user's settings folder, the system's
 // settings folders and the installed data folder (portable: beside the executable only).
 // When none exists, the last place looked in.

@@ -10,6 +10,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Application.h"
@@ -55,9 +56,10 @@ int main(int argc, char* argv[]) {
     // An installed program keeps its files in the user's own folders: they are made here,
     // and the settings started from the system's copy on the first run. What could not be
     // done goes into the list once the settings window stands.
-    std::vector<std::string> startNotes = qel::PrepareProgramFolders(qel::CurrentProgramFolders(), std::cerr);
+    const qel::ProgramFolders folders = qel::CurrentProgramFolders();
+    std::vector<std::string> startNotes = qel::PrepareProgramFolders(folders, std::cerr);
 
-    app.SetHelpFile(QString::fromStdString(qel::HelpDocumentPath()));
+    app.SetHelpFile(QString::fromStdString(qel::HelpDocumentPath(folders)));
     QGuiApplication::setDesktopFileName(QStringLiteral("qel1-agent"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
     // The hidden settings window and the tray icon keep the program alive; it ends only
@@ -79,10 +81,12 @@ int main(int argc, char* argv[]) {
         startNotes.insert(startNotes.begin(), qel::kSingleInstanceUnsafe + singleInstance.Problem());
         std::cerr << "qel1-agent: " << startNotes.front() << '\n';
     }
-    QTimer::singleShot(0, &app, [&comSetup, &settingsWindow, &state, &startNotes] {
+    QTimer::singleShot(0, &app, [&comSetup, &settingsWindow, &state, &startNotes, &folders] {
         try {
+            qel::SettingsWindowSurroundings surroundings;
+            surroundings.folders = folders;
             comSetup = std::make_unique<qel::TComSetup>(
-                state.Log, state.Writing, state.RecordNumbers,
+                state.Log, state.Writing, state.RecordNumbers, std::move(surroundings),
                 [&settingsWindow](qel::TComSetup& window) { settingsWindow = &window; });
         } catch (const std::exception& e) {
             qel::TApplication::ShowException(QString::fromUtf8(e.what()));

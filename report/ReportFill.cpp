@@ -17,7 +17,7 @@ void FillPlaceholder(RichTextDocument& document, const char* placeholder, const 
 
 }  // namespace
 
-std::string ReportTemplatePath() { return FindProgramFile(CurrentProgramFolders(), kReportTemplateName); }
+std::string ReportTemplatePath(const ProgramFolders& folders) { return FindProgramFile(folders, kReportTemplateName); }
 
 void FillReport(RichTextDocument& document, const ReportValues& values) {
     FillPlaceholder(document, kNamePlaceholder, values.Name);

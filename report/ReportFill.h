@@ -3,6 +3,7 @@
 #include <string>
 
 #include "LocalTime.h"
+#include "ProgramFolders.h"
 
 namespace qel {
 
@@ -30,7 +31,7 @@ struct ReportValues {
 
 // "report.rtf" in the folder of the executable; for an installed program the user's own,
 // else the one IT put in the system's settings folder, else the one installed with it.
-std::string ReportTemplatePath();
+std::string ReportTemplatePath(const ProgramFolders& folders);
 
 // Replaces the five placeholders in order, every occurrence of each, in the text that the
 // step before left (so a device name holding "$<dose>" gets the dose). Time and date are

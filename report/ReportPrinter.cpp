@@ -163,23 +163,24 @@ void PrintDocument(const QTextDocument& document, QPrinter& printer, const QStri
     if (!painter.end()) throw ReportPrintError(kReportPrintFailed);
 }
 
-void PrintReport(QTextDocument& surface, QPrinter& printer, const ReportValues& values) {
+void PrintReport(QTextDocument& surface, QPrinter& printer, const std::string& templatePath,
+                 const ReportValues& values) {
     RichTextDocument document;
-    document.LoadFromFile(ReportTemplatePath());
+    document.LoadFromFile(templatePath);
     FillReport(document, values);
     // The values filled in are short, but they count too.
     if (const std::optional<std::string> breach = BudgetBreach(document.Formatted()))
-        throw ReportTemplateTooLarge(ReportTemplatePath() + ": " + kTemplateBeyondBudget + *breach);
+        throw ReportTemplateTooLarge(templatePath + ": " + kTemplateBeyondBudget + *breach);
     StopIfEnding();
     BuildTextDocument(document.Formatted(), surface);
     PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
 }
 
-std::vector<std::string> OfferReportPage(QPrinter& printer) {
+std::vector<std::string> OfferReportPage(QPrinter& printer, const std::string& templatePath) {
     std::vector<std::string> notes;
     RichTextDocument document;
     try {
-        document.LoadFromFile(ReportTemplatePath());
+        document.LoadFromFile(templatePath);
     } catch (const RtfLoadError&) {
         return notes;
     }

@@ -26,7 +26,7 @@ public:
 inline constexpr const char* kReportPrintFailed = "Не удалось напечатать отчёт";
 inline constexpr const char* kReportInterrupted = "Печать отчёта прервана: программа завершается";
 
-// The report of a reading: loads "report.rtf" beside the executable with its formatting
+// The report of a reading: loads the template at `templatePath` with its formatting
 // (within the limits of ReportBudget; plain text when it is not rich text), fills in its
 // placeholders, builds the formatted document in `surface` and prints that on `printer`
 // as one job titled "Исследование", on the paper, orientation and margins the printer is
@@ -34,13 +34,14 @@ inline constexpr const char* kReportInterrupted = "Печать отчёта п�
 // or is beyond a limit, raises RtfLoadError before anything is printed; a printer that
 // fails raises ReportPrintError; a termination signal raises ReportInterrupted at the
 // next step of building or printing.
-void PrintReport(QTextDocument& surface, QPrinter& printer, const ReportValues& values);
+void PrintReport(QTextDocument& surface, QPrinter& printer, const std::string& templatePath,
+                 const ReportValues& values);
 
 // What the printer dialog offers first: the template's paper, orientation and margins,
 // set on the printer (a page or margins that cannot hold text excepted; the notes for the
 // list that say so are returned). A template that cannot be read leaves the printer as
 // it is; the report then says why.
-std::vector<std::string> OfferReportPage(QPrinter& printer);
+std::vector<std::string> OfferReportPage(QPrinter& printer, const std::string& templatePath);
 
 // Prints a whole document on the printer as one job with the given title, page after page
 // across the area inside the printer's page margins. The document is laid out once (a

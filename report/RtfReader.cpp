@@ -786,6 +786,4 @@ FormattedDocument ReadRtf(std::string_view rtf, bool budgeted) {
     return document;
 }
 
-std::vector<std::string> RtfToLines(std::string_view rtf) { return PlainLines(ReadRtf(rtf)); }
-
 }  // namespace qel

@@ -29,10 +29,6 @@ public:
 // ReportTemplateTooLarge as soon as the document passes a limit of ReportBudget.
 FormattedDocument ReadRtf(std::string_view rtf, bool budgeted = false);
 
-// The plain text of an RTF document as its paragraphs (UTF-8, no line ends): the plain
-// lines of ReadRtf.
-std::vector<std::string> RtfToLines(std::string_view rtf);
-
 // The report's document: loaded from a rich-text file with its formatting, its text taken
 // out and put back as plain text, or its text replaced in place keeping the formatting.
 class RichTextDocument {

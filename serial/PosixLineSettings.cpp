@@ -28,15 +28,11 @@ tcflag_t ParityFlags(int parity) {
     }
 }
 
-int SystemIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
-
-LineIoctlCall ioctlCall = &SystemIoctl;
-
 }  // namespace
 
-void SetLineIoctlForTesting(LineIoctlCall call) { ioctlCall = call != nullptr ? call : &SystemIoctl; }
+int SystemLineIoctl(int fd, unsigned long request, void* argument) { return ::ioctl(fd, request, argument); }
 
-void ApplyPosixLineSettings(int fd, const LineSettings& s) {
+void ApplyPosixLineSettings(int fd, const LineSettings& s, LineIoctlCall ioctlCall) {
     struct termios2 t {};
     if (ioctlCall(fd, TCGETS2, &t) == 0) {
         // Raw bytes both ways; received parity is not checked.

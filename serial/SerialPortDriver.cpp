@@ -6,12 +6,12 @@
 #include <new>
 #include <utility>
 
+#include "DriverEvent.h"
 
 namespace qel {
 
 namespace {
 
-constexpr uint32_t kNoTick = 0xFFFFFFFFu;
 constexpr uint32_t kNotConnectedCount = 65535;
 // Longest single sleep of a blocking loop; the loop re-examines the port after each.
 constexpr uint32_t kWaitSliceMs = 20;
@@ -29,20 +29,6 @@ TickSourceFactory& DefaultTickSourceFactory() {
 uint32_t WaitSlice(uint32_t elapsed, uint32_t timeout) {
     const uint32_t remaining = timeout - elapsed;
     return remaining >= kWaitSliceMs ? kWaitSliceMs : remaining + 1;
-}
-
-// Calls an event through a copy of its handler, so the handler may reassign the event
-// while it runs. A handler too large to copy (no memory) is skipped rather than thrown.
-template <typename Event>
-void Raise(const Event& event, TSerialPortDriver* sender, const uint8_t* data, std::size_t size) {
-    if (!event) return;
-    Event handler;
-    try {
-        handler = event;
-    } catch (...) {
-        return;
-    }
-    handler(sender, data, static_cast<uint32_t>(size));
 }
 
 }  // namespace
@@ -134,8 +120,6 @@ void TSerialPortDriver::Disconnect() {
 
 bool TSerialPortDriver::IsConnected() const { return connected_; }
 
-bool TSerialPortDriver::PollingActive() const { return connected_ && ticks_ && ticks_->Running(); }
-
 void TSerialPortDriver::StartTicks() {
     if (!ticks_) return;
     try {
@@ -169,7 +153,7 @@ void TSerialPortDriver::ApplySettings() {
 void TSerialPortDriver::Purge(bool input, bool output) {
     if (!connected_) return;
     backend_->Purge(input, output);
-    packetBeginTick_ = kNoTick;
+    packetBeginTick_ = kNoPacketTick;
 }
 
 uint32_t TSerialPortDriver::InputCount() {
@@ -184,18 +168,6 @@ uint16_t TSerialPortDriver::OutputFree() {
     uint32_t in = 0, out = 0;
     if (!backend_->QueueCounts(in, out)) out = 0;
     return static_cast<uint16_t>(outBufSize_ - static_cast<uint16_t>(out));
-}
-
-TComPortModemLines TSerialPortDriver::ModemLines() {
-    if (!connected_) return 0;
-    unsigned lines = 0;
-    if (!backend_->ModemStatus(lines)) return 0;
-    TComPortModemLines result = 0;
-    if (lines & kModemCTS) result |= 1u << mlCTS;
-    if (lines & kModemDSR) result |= 1u << mlDSR;
-    if (lines & kModemRING) result |= 1u << mlRING;
-    if (lines & kModemRLSD) result |= 1u << mlRLSD;
-    return result;
 }
 
 uint32_t TSerialPortDriver::SendWithTimeout(const void* data, uint32_t count, uint32_t timeoutMs) {
@@ -316,43 +288,16 @@ void TSerialPortDriver::PollTick() {
         }
         return;
     }
-    const int16_t packetSize = packetSize_;
-
-    if (packetSize < 1) {
-        // Stream mode: one read of what fits into the buffer; the rest stays queued.
-        const uint32_t n = std::min<uint32_t>(waiting, static_cast<uint32_t>(receiveBuffer_.size()));
-        if (n == 0) return;
-        const std::size_t r = backend_->Read(receiveBuffer_.data(), n);
-        if (r == 0) return;
-        Raise(OnReceiveData, this, receiveBuffer_.data(), r);
+    if (packetSize_ >= 1) {
+        PollPackets(waiting);
         return;
     }
-
-    const auto size = static_cast<uint32_t>(packetSize);
-    if (waiting >= size) {
-        do {
-            // A handler may have shrunk or regrown the buffer; never read past it.
-            const uint32_t n = std::min<uint32_t>(size, static_cast<uint32_t>(receiveBuffer_.size()));
-            const std::size_t r = n > 0 ? backend_->Read(receiveBuffer_.data(), n) : 0;
-            if (r > 0) Raise(OnReceivePacket, this, receiveBuffer_.data(), r);
-            if (packetBeginTick_ != kNoTick)
-                packetBeginTick_ += static_cast<uint32_t>(TransmitTime(speed_, packetSize));
-            waiting -= size;
-            if (waiting == 0) packetBeginTick_ = kNoTick;
-        } while (waiting >= size);
-        return;
-    }
-
-    const uint32_t now = clock_->NowMs();
-    if (packetTimeout_ > 0 && packetBeginTick_ != kNoTick &&
-        TimedOut(now, packetBeginTick_, static_cast<uint32_t>(packetTimeout_))) {
-        const uint32_t n = std::min<uint32_t>(waiting, static_cast<uint32_t>(receiveBuffer_.size()));
-        const std::size_t r = n > 0 ? backend_->Read(receiveBuffer_.data(), n) : 0;
-        if (r > 0 && packetMode_ == pmPass) Raise(OnReceivePacket, this, receiveBuffer_.data(), r);
-        packetBeginTick_ = kNoTick;
-        return;
-    }
-    if (waiting > 0 && packetBeginTick_ == kNoTick) packetBeginTick_ = now;
+    // Stream mode: one read of what fits into the buffer; the rest stays queued.
+    const uint32_t n = std::min<uint32_t>(waiting, static_cast<uint32_t>(receiveBuffer_.size()));
+    if (n == 0) return;
+    const std::size_t r = backend_->Read(receiveBuffer_.data(), n);
+    if (r == 0) return;
+    RaiseDriverEvent(OnReceiveData, this, receiveBuffer_.data(), r);
 }
 
 void TSerialPortDriver::SetComPort(TComPortNumber v) {
@@ -361,31 +306,6 @@ void TSerialPortDriver::SetComPort(TComPortNumber v) {
 
 void TSerialPortDriver::SetComPortSpeed(TComPortBaudRate v) {
     speed_ = v;
-    ApplySettings();
-}
-
-void TSerialPortDriver::SetComPortDataBits(TComPortDataBits v) {
-    dataBits_ = v;
-    ApplySettings();
-}
-
-void TSerialPortDriver::SetComPortStopBits(TComPortStopBits v) {
-    stopBits_ = v;
-    ApplySettings();
-}
-
-void TSerialPortDriver::SetComPortParity(TComPortParity v) {
-    parity_ = v;
-    ApplySettings();
-}
-
-void TSerialPortDriver::SetComPortHwHandshaking(TComPortHwHandshaking v) {
-    hw_ = v;
-    ApplySettings();
-}
-
-void TSerialPortDriver::SetComPortSwHandshaking(TComPortSwHandshaking v) {
-    sw_ = v;
     ApplySettings();
 }
 
@@ -398,31 +318,6 @@ void TSerialPortDriver::SetComPortInBufSize(uint16_t v) {
 
 void TSerialPortDriver::SetComPortOutBufSize(uint16_t v) {
     if (!connected_) outBufSize_ = v;
-}
-
-void TSerialPortDriver::SetPacketSize(int16_t v) {
-    if (v < 1) {
-        packetSize_ = -1;
-        return;
-    }
-    if (v > inBufSize_) {
-        // Raised even while connected (where assigning ComPortInBufSize is ignored):
-        // a packet must always fit into the receive buffer.
-        inBufSize_ = static_cast<uint16_t>(2 * v);
-        ReallocateBuffer();
-    }
-    packetSize_ = v;
-}
-
-void TSerialPortDriver::SetPacketTimeout(int32_t v) {
-    if (v < 1)
-        packetTimeout_ = -1;
-    else if (v < pollingDelay_)
-        // A packet timeout shorter than a polling period could never be seen; the driver
-        // takes one period and 150 ms of slack for the tick's own lateness instead.
-        packetTimeout_ = static_cast<int32_t>(pollingDelay_) + 150;
-    else
-        packetTimeout_ = v;
 }
 
 void TSerialPortDriver::SetComPortPollingDelay(uint16_t v) {

@@ -44,7 +44,9 @@ std::string DefaultDevicePath(TComPortNumber port);
 
 // Owns one serial port: opens it exclusively, polls it on a periodic tick and hands what
 // arrived to its owner; writes and reads synchronously with inactivity timeouts.
-// No operation throws.
+// No operation throws. Packet mode, the modem lines and the line format and handshaking
+// setters belong to the component but not to this program's use of it
+// (SerialPortDriverPackets.cpp).
 class TSerialPortDriver {
 public:
     // A null backend or clock picks the system's own; a null tick source takes one from the
@@ -134,18 +136,14 @@ public:
     // The open port's device has gone (see OnLineLost); false when not connected.
     bool LineLost() const { return lineLost_; }
 
-    // Inspection for tests.
-    const std::vector<uint8_t>& ReceiveBuffer() const { return receiveBuffer_; }
-    uint32_t PacketBeginTick() const { return packetBeginTick_; }
-    int32_t PollHoldCount() const { return pollHoldCount_; }
-    // True while connected with a running tick source (without one, the owner polls).
-    bool PollingActive() const;
-
     // One Read lasts at most the wire time of the bytes it asks for plus this many input
     // timeouts.
     static constexpr uint32_t kReadBoundTimeouts = 5;
 
 private:
+    friend struct SerialPortDriverInspection;
+    // Packet mode's part of PollTick, with `waiting` bytes queued (SerialPortDriverPackets.cpp).
+    void PollPackets(uint32_t waiting);
     // How long one Read of `count` bytes may last in all, in ms.
     uint32_t ReadBound(uint32_t count) const;
     void ReallocateBuffer();

@@ -8,7 +8,7 @@
 
 namespace qel {
 
-std::string ConfigurationFilePath() { return SettingsFilePath(); }
+std::string ConfigurationFilePath(const ProgramFolders& folders) { return SettingsFilePath(folders); }
 
 namespace {
 

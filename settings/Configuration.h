@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "IniFile.h"
+#include "ProgramFolders.h"
 
 namespace qel {
 
@@ -20,8 +21,8 @@ inline constexpr int kDeviceTypeCount = 2;  // QEL-1, QEL-1M
 inline constexpr int kQel1TypeIndex = 0;
 inline constexpr int kQel1mTypeIndex = 1;
 
-// The settings file of the running program (ProgramFolders).
-std::string ConfigurationFilePath();
+// The settings file of a program with these folders.
+std::string ConfigurationFilePath(const ProgramFolders& folders);
 
 // One connection's controls in the settings window. Selection indices count from 0; -1
 // means no selection.

@@ -21,7 +21,7 @@ class TDiagnosticsList : public QAbstractScrollArea {
 
 public:
     explicit TDiagnosticsList(QWidget* parent = nullptr);
-    // A list of another bound, for tests.
+    // A list that keeps the newest `bound` lines.
     TDiagnosticsList(std::size_t bound, QWidget* parent);
 
     void AppendLine(const std::string& utf8);

@@ -11,7 +11,7 @@
 
 namespace qel {
 
-std::string HelpDocumentPath() { return CurrentProgramFolders().documentationFolder + kHelpDocumentName; }
+std::string HelpDocumentPath(const ProgramFolders& folders) { return folders.documentationFolder + kHelpDocumentName; }
 
 std::string OpenHelpDocument(const std::string& path, const UrlOpener& open) {
     const QString file = QString::fromStdString(path);

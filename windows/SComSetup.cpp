@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "Bell.h"
@@ -49,12 +50,13 @@ QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
 
 TComSetup::TComSetup(DiagnosticLog& log, WriteHoldOff& writing, RecordNumberCounter& recordNumbers,
-                     const HandOver& handOver, QWidget* parent)
+                     SettingsWindowSurroundings surroundings, const HandOver& handOver, QWidget* parent)
     : QMainWindow(parent),
       diagnostics_(log),
       ui_(std::make_unique<Ui::TComSetup>()),
-      connections_(log, writing, options_, ConfigurationFilePath()),
-      controlsShared_{log, recordNumbers},
+      surroundings_(std::move(surroundings)),
+      connections_(log, writing, options_, ConfigurationFilePath(surroundings_.folders)),
+      controlsShared_{log, recordNumbers, surroundings_.folders},
       notifier_([this] { return trayIcon_ != nullptr && trayIcon_->InTray() ? trayIcon_->SystemIcon() : nullptr; }) {
     if (handOver) handOver(*this);
     ui_->setupUi(this);
@@ -83,7 +85,7 @@ TComSetup::TComSetup(DiagnosticLog& log, WriteHoldOff& writing, RecordNumberCoun
     FrameGroupsAroundTheirControls();
 
     BuildMenus();
-    trayIcon_ = new TTrayIcon(this);
+    trayIcon_ = new TTrayIcon(this, surroundings_.systemTrayAvailable);
     trayIcon_->setObjectName(QStringLiteral("TrayIcon"));
     trayIcon_->SetIcon(QIcon(QStringLiteral(":/qel1-agent.png")));
     trayIcon_->SetHint(Text(status_text::kTrayHint));
@@ -180,7 +182,7 @@ void TComSetup::ConnectHandlers() {
 void TComSetup::FormCreate() {
     keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.KeeperTick(); });
 
-    SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath());
+    SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath(surroundings_.folders));
     try {
         LoadSettings();
     } catch (...) {
@@ -299,14 +301,15 @@ void TComSetup::N9Click() { ShowMainWindow(); }
 // associates with text files, else in a window of the program's own; when neither can
 // show it, the list says so.
 void TComSetup::N3Click() {
-    const std::string problem = ShowHelpDocument(this, HelpDocumentPath());
+    const std::string problem = ShowHelpDocument(this, HelpDocumentPath(surroundings_.folders));
     if (!problem.empty()) diagnostics_.Note(problem);
 }
 
 // Which device each COM name stands for: bound in [Ports] of the settings file. The
 // bindings act at the next opening of a port (Accept).
 void TComSetup::N10Click() {
-    TPortsDialog dialog(this, SettingsFile ? SettingsFile->Path() : ConfigurationFilePath());
+    TPortsDialog dialog(this, SettingsFile ? SettingsFile->Path() : ConfigurationFilePath(surroundings_.folders),
+                        surroundings_.serialDevices);
     AppDialogs().RunModal(dialog);
     UpdatePortHints();
 }
@@ -315,7 +318,7 @@ void TComSetup::N10Click() {
 // hint below the designed one, name the device that the COM name stands for. [Ports] is
 // read once for both lists.
 void TComSetup::UpdatePortHints() {
-    const std::string settings = SettingsFile ? SettingsFile->Path() : ConfigurationFilePath();
+    const std::string settings = SettingsFile ? SettingsFile->Path() : ConfigurationFilePath(surroundings_.folders);
     const auto paths = PortDevicePaths(settings);
     QComboBox* const boxes[] = {ui_->ComboBox1, ui_->ComboBox2};
     for (int n = 0; n < 2; ++n) {

@@ -11,10 +11,13 @@
 #include "DesktopNotifier.h"
 #include "DiagnosticLog.h"
 #include "IniFile.h"
+#include "ProgramFolders.h"
 #include "QtTickSource.h"
 #include "RearmingTimer.h"
 #include "RecordNumberCounter.h"
+#include "SPorts.h"
 #include "SerialPortDriver.h"
+#include "TrayIcon.h"
 #include "UQEL1M_Control.h"
 
 class QCheckBox;
@@ -27,7 +30,17 @@ class TComSetup;
 
 namespace qel {
 
-class TTrayIcon;
+// What the settings window takes from the system around it, given by whoever makes it;
+// the defaults are the running program's own.
+struct SettingsWindowSurroundings {
+    // The settings file, the users' documentation and the report's template.
+    ProgramFolders folders = CurrentProgramFolders();
+    // Whether the desktop has a notification area: asked at the start, and once a second
+    // while it has none.
+    TrayAvailability systemTrayAvailable = SystemTrayAvailable;
+    // Where the port dialog finds the serial devices.
+    SerialDeviceSource serialDevices = SystemSerialDeviceSource();
+};
 
 // The settings window and the program's main window. It lives for the whole run, mostly
 // hidden behind the tray icon, and holds the connections (both serial drivers, the QEL-1
@@ -46,7 +59,7 @@ public:
     // The diagnostics list shows `log`; the data file writer keeps its hold-off in
     // `writing`; both control windows take their record numbers from `recordNumbers`.
     TComSetup(DiagnosticLog& log, WriteHoldOff& writing, RecordNumberCounter& recordNumbers,
-              const HandOver& handOver = {}, QWidget* parent = nullptr);
+              SettingsWindowSurroundings surroundings = {}, const HandOver& handOver = {}, QWidget* parent = nullptr);
     ~TComSetup() override;
 
 private:
@@ -95,6 +108,7 @@ private:
     WindowOptions options_{*this};
     WindowLog log_{*this};
     WindowStatus status_{*this};
+    const SettingsWindowSurroundings surroundings_;
     Connections connections_;
     Qel1mControlsShared controlsShared_;
 

@@ -19,10 +19,6 @@ namespace qel {
 namespace {
 
 constexpr int kDeviceColumnWidth = 280;
-std::optional<SerialDeviceSource>& SourceOverride() {
-    static std::optional<SerialDeviceSource> source;
-    return source;
-}
 
 std::vector<SerialDeviceDetails> QtSerialDevices() {
     std::vector<SerialDeviceDetails> devices;
@@ -56,15 +52,7 @@ QString DetailsText(const SerialDeviceChoice& device) {
 
 }  // namespace
 
-SerialDeviceSource CurrentSerialDeviceSource() {
-    if (SourceOverride()) return *SourceOverride();
-    return {"/dev", QtSerialDevices};
-}
-
-void SetSerialDeviceSourceOverride(std::optional<SerialDeviceSource> source) { SourceOverride() = std::move(source); }
-
-TPortsDialog::TPortsDialog(QWidget* owner, std::string settingsFile)
-    : TPortsDialog(owner, std::move(settingsFile), CurrentSerialDeviceSource()) {}
+SerialDeviceSource SystemSerialDeviceSource() { return {"/dev", QtSerialDevices}; }
 
 TPortsDialog::TPortsDialog(QWidget* owner, std::string settingsFile, const SerialDeviceSource& source)
     : QDialog(owner), ui_(std::make_unique<Ui::TPortsDialog>()), settingsFile_(std::move(settingsFile)) {

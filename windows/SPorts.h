@@ -24,9 +24,8 @@ struct SerialDeviceSource {
     std::string deviceFolder;
     std::function<std::vector<SerialDeviceDetails>()> present;
 };
-// /dev and Qt's serial port module, unless a test put its own in place.
-SerialDeviceSource CurrentSerialDeviceSource();
-void SetSerialDeviceSourceOverride(std::optional<SerialDeviceSource> source);
+// /dev and Qt's serial port module.
+SerialDeviceSource SystemSerialDeviceSource();
 
 // The port dialog (menu "&Порты…"): lists the serial devices present and binds each of
 // COM1 to COM8 to one of them or to a typed path, in the section [Ports] of the settings
@@ -40,8 +39,8 @@ class TPortsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    TPortsDialog(QWidget* owner, std::string settingsFile, const SerialDeviceSource& source);
-    TPortsDialog(QWidget* owner, std::string settingsFile);
+    TPortsDialog(QWidget* owner, std::string settingsFile,
+                 const SerialDeviceSource& source = SystemSerialDeviceSource());
     ~TPortsDialog() override;
 
     static constexpr int kPortCount = 8;

@@ -5,14 +5,13 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QWidget>
+#include <utility>
 
 #include "StatusIcon.h"
 
 namespace qel {
 
 namespace {
-
-std::optional<bool> g_trayOverride;
 
 Q_LOGGING_CATEGORY(lcTray, "qel.tray", QtWarningMsg)
 
@@ -27,13 +26,12 @@ const char* LevelName(StatusLevel level) {
 
 }  // namespace
 
-bool SystemTrayAvailable() {
-    return g_trayOverride.has_value() ? *g_trayOverride : QSystemTrayIcon::isSystemTrayAvailable();
-}
+bool SystemTrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
-void SetSystemTrayAvailableOverride(std::optional<bool> available) { g_trayOverride = available; }
-
-TTrayIcon::TTrayIcon(QWidget* owner) : QObject(owner), inTray_(SystemTrayAvailable()) {
+TTrayIcon::TTrayIcon(QWidget* owner, TrayAvailability available)
+    : QObject(owner),
+      available_(std::move(available)),
+      inTray_(available_()) {
     if (inTray_) return;
     watch_.setInterval(kWatchIntervalMs);
     connect(&watch_, &QTimer::timeout, this, &TTrayIcon::CheckNotificationArea);
@@ -84,7 +82,7 @@ void TTrayIcon::ShowIcon() {
 }
 
 void TTrayIcon::CheckNotificationArea() {
-    if (inTray_ || !SystemTrayAvailable()) return;
+    if (inTray_ || !available_()) return;
     watch_.stop();
     inTray_ = true;
     if (loaded_) ShowIcon();

@@ -7,8 +7,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
-#include <optional>
 
 #include "ConnectionStatus.h"
 
@@ -16,10 +16,9 @@ class QSystemTrayIcon;
 
 namespace qel {
 
-// Whether the desktop offers a notification area. Tests may decide it in advance; an
-// empty value asks the desktop again.
+// Whether the desktop offers a notification area.
 bool SystemTrayAvailable();
-void SetSystemTrayAvailableOverride(std::optional<bool> available);
+using TrayAvailability = std::function<bool()>;
 
 // The notification-area icon of the settings window: keeps the window hidden from the
 // start, offers the tray menu on the right button, and hides the window instead of
@@ -32,8 +31,8 @@ class TTrayIcon : public QObject {
 
 public:
     // Decides here between the notification area and the task-bar fallback; the fallback
-    // looks out for a notification area once a second.
-    explicit TTrayIcon(QWidget* owner);
+    // looks out for a notification area once a second. `available` is asked each time.
+    explicit TTrayIcon(QWidget* owner, TrayAvailability available = SystemTrayAvailable);
     ~TTrayIcon() override;
 
     // Properties as the settings window sets them, before Loaded.
@@ -71,6 +70,7 @@ private:
     void CheckNotificationArea();
     void ShowIcon();
 
+    TrayAvailability available_;
     bool inTray_;
     bool loaded_ = false;
     QTimer watch_;

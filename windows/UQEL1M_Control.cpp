@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QTextOption>
 #include <exception>
+#include <utility>
 
 #include "Dialogs.h"
 #include "FixedLayoutFont.h"
@@ -187,7 +188,8 @@ QPrinter& TQEL1M_Control::Printer() {
     // report; its first dialog offers the template's page.
     if (!printer_) {
         printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        for (const std::string& note : OfferReportPage(*printer_)) shared_.Log.Note(note);
+        for (const std::string& note : OfferReportPage(*printer_, ReportTemplatePath(shared_.Folders)))
+            shared_.Log.Note(note);
     }
     return *printer_;
 }
@@ -228,7 +230,7 @@ void TQEL1M_Control::BtnSaveClick() {
     if (!written || !shared_.PrintRequested) return;
     QPrinter& printer = Printer();
     if (!AppDialogs().SelectPrinter(this, printer)) return;
-    PrintReport(RichEdit, printer, taken);
+    PrintReport(RichEdit, printer, ReportTemplatePath(shared_.Folders), taken);
     BtnClearClick();
 }
 

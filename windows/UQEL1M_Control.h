@@ -6,6 +6,7 @@
 
 #include "Connections.h"
 #include "DiagnosticLog.h"
+#include "ProgramFolders.h"
 #include "RecordNumberCounter.h"
 
 class QCloseEvent;
@@ -37,6 +38,8 @@ inline constexpr int kQel1mWindowTop = 157;
 struct Qel1mControlsShared {
     DiagnosticLog& Log;
     RecordNumberCounter& RecordNumbers;
+    // Where the report's template is looked for at each print.
+    const ProgramFolders Folders;
     // A receive is running on either window (a zeroing under its box shows no status),
     // and the running receive was asked to print a report.
     bool ReceiveInProgress = false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "PosixFile.h"
+#include "PosixFileFaults_p.h"
 #include "TestFiles.h"
 
 namespace qel {
@@ -270,13 +271,13 @@ TEST_F(ProfileFileTest, ARefusedWriteSaysWhy) {
     }
     // A full disk: the old file stays whole and no temporary file is left.
     WriteBytes(dir_ / "full.ini", "[S]\r\nK=1\r\n");
-    PosixFile::SetWriteCallForTesting([](int, const void*, std::size_t) -> ssize_t {
+    SetFileWriteCall([](int, const void*, std::size_t) -> ssize_t {
         errno = ENOSPC;
         return -1;
     });
     std::string full;
     EXPECT_FALSE(WriteProfileStrings(dir_ / "full.ini", "S", {{"K", "2"}}, &full));
-    PosixFile::SetWriteCallForTesting(nullptr);
+    SetFileWriteCall(nullptr);
     EXPECT_EQ(full, "нет места на диске");
     EXPECT_EQ(ReadBytes(dir_ / "full.ini"), "[S]\r\nK=1\r\n");
     for (const std::string& name : dir_.Entries()) EXPECT_EQ(name.rfind(".full.ini.", 0), std::string::npos) << name;

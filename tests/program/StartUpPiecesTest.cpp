@@ -17,6 +17,7 @@
 
 #include "Application.h"
 #include "EndRequest.h"
+#include "EndRequest_p.h"
 #include "GuiTestSupport.h"
 #include "QtTickSource.h"
 #include "ScopedEnvironment.h"

@@ -20,6 +20,7 @@
 #include "DataFile.h"
 #include "DataFileSettings.h"
 #include "PosixFile.h"
+#include "PosixFileFaults_p.h"
 #include "Qel1Samples.h"
 #include "RecordLine.h"
 #include "RecordingSink.h"
@@ -54,9 +55,9 @@ class FillingDisk {
 public:
     explicit FillingDisk(std::size_t room) {
         room_ = room;
-        PosixFile::SetWriteCallForTesting(&Write);
+        SetFileWriteCall(&Write);
     }
-    ~FillingDisk() { PosixFile::SetWriteCallForTesting(nullptr); }
+    ~FillingDisk() { SetFileWriteCall(nullptr); }
     FillingDisk(const FillingDisk&) = delete;
     FillingDisk& operator=(const FillingDisk&) = delete;
 

@@ -11,6 +11,7 @@
 #include "DataFile.h"
 #include "DataFileSettings.h"
 #include "PosixFile.h"
+#include "PosixFileFaults_p.h"
 #include "Qel1Samples.h"
 #include "RecordLine.h"
 #include "RecordingSink.h"
@@ -303,9 +304,9 @@ struct WatchedSync {
     WatchedSync() {
         sizes.clear();
         fail = false;
-        PosixFile::SetSyncCallForTesting(&Sync);
+        SetFileSyncCall(&Sync);
     }
-    ~WatchedSync() { PosixFile::SetSyncCallForTesting(nullptr); }
+    ~WatchedSync() { SetFileSyncCall(nullptr); }
 };
 
 TEST_F(DataFileTest, TheLineCountsAsWrittenOnlyOnceItIsOnStableStorage) {

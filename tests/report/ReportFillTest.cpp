@@ -64,16 +64,15 @@ TEST_F(ReportFillTest, TemplateWithoutPlaceholdersKeepsItsText) {
 
 TEST(ReportTemplate, PathIsBesideTheExecutable) {
     test::TempFolder dir;
-    SetExecutableFolderOverride(dir.Path());
-    EXPECT_EQ(ReportTemplatePath(), dir.Path() + "/report.rtf");
-    SetExecutableFolderOverride("");
-    EXPECT_EQ(ReportTemplatePath(), ExecutableFolder() + "report.rtf");
+    EXPECT_EQ(ReportTemplatePath(LocateProgramFolders(dir.Path() + "/", FolderEnvironment::FromProcess())),
+              dir.Path() + "/report.rtf");
+    EXPECT_EQ(ReportTemplatePath(CurrentProgramFolders()), ExecutableFolder() + "report.rtf");
 }
 
 // The template the program ships, as the build put it beside the executables.
 TEST(ReportTemplate, ShippedTemplateIsRussianAndHoldsEachPlaceholderOnce) {
     RichTextDocument document;
-    ASSERT_NO_THROW(document.LoadFromFile(ReportTemplatePath()));
+    ASSERT_NO_THROW(document.LoadFromFile(ReportTemplatePath(CurrentProgramFolders())));
     const std::string text = document.GetText();
     EXPECT_NE(text.find("Протокол рентгенологического исследования"), std::string::npos) << text;
     for (const char* placeholder :

@@ -20,6 +20,7 @@
 
 #include "Cp1251.h"
 #include "EndRequest.h"
+#include "EndRequest_p.h"
 #include "Qel1mWindowRig.h"
 #include "ReportDocument.h"
 #include "ReportPrinter.h"

@@ -12,6 +12,7 @@
 
 #include "ReportBudget.h"
 #include "ReportText.h"
+#include "RtfLines.h"
 #include "RtfReader.h"
 #include "TestFiles.h"
 #include "Utf8.h"

@@ -8,6 +8,7 @@
 
 #include "Bounded.h"
 #include "ReportText.h"
+#include "RtfLines.h"
 #include "TestFiles.h"
 
 namespace qel {

@@ -8,9 +8,12 @@
 
 #include "FakePort.h"
 #include "SerialPortDriver.h"
+#include "SerialPortDriverInspection_p.h"
 
 namespace qel::test {
 namespace {
+
+using Inspect = SerialPortDriverInspection;
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 
@@ -43,7 +46,7 @@ TEST_F(DriverRules, PacketSizeAndBufferSizeKeepPacketsInsideTheBuffer) {
     EXPECT_EQ(driver->ComPortInBufSize(), 2048);
     driver->SetPacketSize(3000);
     EXPECT_EQ(driver->ComPortInBufSize(), 6000);
-    EXPECT_EQ(driver->ReceiveBuffer().size(), 6000u);
+    EXPECT_EQ(Inspect::ReceiveBuffer(*driver).size(), 6000u);
     driver->SetPacketSize(32767);
     EXPECT_EQ(driver->ComPortInBufSize(), 65534);
 
@@ -51,10 +54,10 @@ TEST_F(DriverRules, PacketSizeAndBufferSizeKeepPacketsInsideTheBuffer) {
     driver->SetPacketSize(15);
     driver->SetComPortInBufSize(10);
     EXPECT_EQ(driver->ComPortInBufSize(), 30);
-    EXPECT_EQ(driver->ReceiveBuffer().size(), 30u);
+    EXPECT_EQ(Inspect::ReceiveBuffer(*driver).size(), 30u);
     driver->SetPacketSize(-1);
     driver->SetComPortInBufSize(0);
-    EXPECT_EQ(driver->ReceiveBuffer().size(), 0u);
+    EXPECT_EQ(Inspect::ReceiveBuffer(*driver).size(), 0u);
 }
 
 TEST_F(DriverRules, PacketTimeoutFollowsThePollingDelay) {
@@ -83,7 +86,7 @@ TEST_F(DriverRules, PollingDelayRestartsTheTimerOnlyWhenConnectedAndChanged) {
     Connect();
     EXPECT_EQ(ticks->starts, 1);
     EXPECT_EQ(ticks->period, 80u);
-    EXPECT_TRUE(driver->PollingActive());
+    EXPECT_TRUE(Inspect::PollingActive(*driver));
     driver->SetComPortPollingDelay(80);
     EXPECT_EQ(ticks->starts, 1);
     EXPECT_EQ(ticks->stops, 0);
@@ -97,7 +100,7 @@ TEST_F(DriverRules, PollingDelayRestartsTheTimerOnlyWhenConnectedAndChanged) {
     EXPECT_EQ(ticks->period, 10u);
     driver->Disconnect();
     EXPECT_FALSE(ticks->running);
-    EXPECT_FALSE(driver->PollingActive());
+    EXPECT_FALSE(Inspect::PollingActive(*driver));
 }
 
 TEST_F(DriverRules, WhileConnectedPortAndQueueSizesAreFixed) {
@@ -112,7 +115,7 @@ TEST_F(DriverRules, WhileConnectedPortAndQueueSizesAreFixed) {
     // A packet larger than the buffer still grows it, so a packet read never overruns it.
     driver->SetPacketSize(3000);
     EXPECT_EQ(driver->PacketSize(), 3000);
-    EXPECT_EQ(driver->ReceiveBuffer().size(), 6000u);
+    EXPECT_EQ(Inspect::ReceiveBuffer(*driver).size(), 6000u);
     driver->Disconnect();
     EXPECT_EQ(driver->ComPort(), pnCOM5);
     driver->SetComPort(pnCOM7);
@@ -141,7 +144,7 @@ TEST_F(DriverRules, LineSettingsReachThePortAndEveryChangePurgesBothQueues) {
     driver->SetPacketSize(15);
     port->ArriveNow(Bytes(7));
     driver->PollTick();
-    ASSERT_NE(driver->PacketBeginTick(), kNone);
+    ASSERT_NE(Inspect::PacketBeginTick(*driver), kNone);
 
     driver->SetComPortDataBits(db7BITS);
     driver->SetComPortParity(ptMARK);
@@ -151,7 +154,7 @@ TEST_F(DriverRules, LineSettingsReachThePortAndEveryChangePurgesBothQueues) {
     ASSERT_EQ(port->configured.size(), 6u);
     EXPECT_EQ(port->purges.size(), 6u);
     EXPECT_TRUE(port->queued.empty());
-    EXPECT_EQ(driver->PacketBeginTick(), kNone);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), kNone);
     const LineSettings& s = port->configured.back();
     EXPECT_EQ(s.dataBits, 7);
     EXPECT_EQ(s.parity, 3);
@@ -184,10 +187,10 @@ TEST_F(DriverRules, ConnectAndDisconnect) {
     driver->SetPacketSize(15);
     port->ArriveNow(Bytes(3));
     driver->PollTick();
-    const uint32_t begin = driver->PacketBeginTick();
+    const uint32_t begin = Inspect::PacketBeginTick(*driver);
     driver->Disconnect();
     EXPECT_EQ(port->purges.size(), 1u);
-    EXPECT_EQ(driver->PacketBeginTick(), begin);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), begin);
     EXPECT_EQ(port->closes, 1);
     EXPECT_FALSE(driver->IsConnected());
 }
@@ -201,7 +204,7 @@ TEST_F(DriverRules, QueriesOfAClosedOrFailingPort) {
     EXPECT_EQ(driver->Send(buf, 4), 0u);
     EXPECT_TRUE(driver->SendText(""));
     EXPECT_FALSE(driver->SendText("x"));
-    EXPECT_EQ(driver->PollHoldCount(), 0);
+    EXPECT_EQ(Inspect::PollHoldCount(*driver), 0);
     EXPECT_EQ(clock.now, 1000u);  // nothing waited
 
     Connect();
@@ -274,7 +277,7 @@ TEST_P(DriverTimeouts, ReadGivesUpOnlyAfterInputTimeoutOfSilence) {
     port->ArriveAfter(200, Bytes(2));
     port->ArriveAfter(402, Bytes(2));  // 202 ms after the previous piece: too late
     EXPECT_EQ(driver->Read(buf, 16), 2u);
-    EXPECT_EQ(driver->PollHoldCount(), 0);
+    EXPECT_EQ(Inspect::PollHoldCount(*driver), 0);
 }
 
 TEST_P(DriverTimeouts, ATricklingLineEndsTheReadAtItsBound) {
@@ -292,7 +295,7 @@ TEST_P(DriverTimeouts, ATricklingLineEndsTheReadAtItsBound) {
     EXPECT_EQ(driver->Read(buf, 280), 12u);
     EXPECT_EQ(clock.now - before, 1293u);
     EXPECT_EQ(buf[11], 12);
-    EXPECT_EQ(driver->PollHoldCount(), 0);
+    EXPECT_EQ(Inspect::PollHoldCount(*driver), 0);
 }
 
 // A read told when its bytes are whole: it ends once they are and 40 ms pass without
@@ -324,7 +327,7 @@ TEST_P(DriverTimeouts, AReadEndsAfterAConfirmingSilenceOnceItsBytesAreWhole) {
         const uint32_t before = clock.now;
         EXPECT_EQ(driver->ReadUntilComplete(buf, 16, c.exact ? exactlyFour : fourOrMore, 40), c.got);
         EXPECT_EQ(clock.now - before, c.lastsMs);
-        EXPECT_EQ(driver->PollHoldCount(), 0);
+        EXPECT_EQ(Inspect::PollHoldCount(*driver), 0);
         port->queued.clear();
         port->arrivals.clear();
         clock.now += 100;
@@ -377,14 +380,14 @@ TEST_P(DriverTimeouts, PartialPacketFlushesAtTheFirstTickPastPacketTimeout) {
     port->ArriveNow(Bytes(7));
     driver->PollTick();
     const uint32_t begin = clock.now;
-    EXPECT_EQ(driver->PacketBeginTick(), begin);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), begin);
     clock.now = begin + 200;
     driver->PollTick();
     EXPECT_TRUE(sizes.empty());
     clock.now = begin + 201;
     driver->PollTick();
     ASSERT_EQ(sizes, std::vector<uint32_t>{7});
-    EXPECT_EQ(driver->PacketBeginTick(), kNone);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), kNone);
     EXPECT_TRUE(port->queued.empty());
 }
 
@@ -439,7 +442,7 @@ TEST_F(DriverRules, TicksDuringReadDoNothing) {
     driver->OnReceiveData = [&](TSerialPortDriver*, const uint8_t*, uint32_t) { ++events; };
     int32_t holdSeen = 0;
     port->duringWait = [&] {
-        holdSeen = driver->PollHoldCount();
+        holdSeen = Inspect::PollHoldCount(*driver);
         port->ArriveNow(Bytes(1));
         ticks->tick();  // a tick that finds the byte waiting must leave it to the Read
     };
@@ -447,7 +450,7 @@ TEST_F(DriverRules, TicksDuringReadDoNothing) {
     EXPECT_EQ(driver->Read(buf, 3), 3u);
     EXPECT_EQ(holdSeen, 1);
     EXPECT_EQ(events, 0);
-    EXPECT_EQ(driver->PollHoldCount(), 0);
+    EXPECT_EQ(Inspect::PollHoldCount(*driver), 0);
 
     driver->HoldPolling();
     port->duringWait = nullptr;
@@ -473,8 +476,8 @@ TEST_F(DriverRules, StreamTicksDeliverAtMostTheBufferAndLeaveTheRestQueued) {
     for (int i = 0; i < 4; ++i) driver->PollTick();
     EXPECT_EQ(sizes, (std::vector<uint32_t>{2048, 2048, 904}));
     EXPECT_EQ(sender, driver.get());
-    EXPECT_EQ(data, driver->ReceiveBuffer().data());
-    EXPECT_EQ(driver->ReceiveBuffer()[903], static_cast<uint8_t>(4999));
+    EXPECT_EQ(data, Inspect::ReceiveBuffer(*driver).data());
+    EXPECT_EQ(Inspect::ReceiveBuffer(*driver)[903], static_cast<uint8_t>(4999));
 
     // Without a handler the bytes are consumed and dropped.
     driver->OnReceiveData = nullptr;
@@ -543,10 +546,10 @@ TEST_F(DriverRules, PacketModeCutsWholePacketsAndTimesThePartialOne) {
     driver->PollTick();
     EXPECT_EQ(packets, (std::vector<uint32_t>{15, 15}));
     EXPECT_EQ(port->queued.size(), 10u);
-    EXPECT_EQ(driver->PacketBeginTick(), kNone);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), kNone);
     clock.now += 50;
     driver->PollTick();
-    EXPECT_EQ(driver->PacketBeginTick(), clock.now);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), clock.now);
 
     // Whole packets consumed while a partial one is timed move its start on by one
     // packet's transmission time each (15 bytes at 4800 Bd: 31 ms).
@@ -555,12 +558,12 @@ TEST_F(DriverRules, PacketModeCutsWholePacketsAndTimesThePartialOne) {
     clock.now += 50;
     driver->PollTick();
     EXPECT_EQ(packets.size(), 4u);
-    EXPECT_EQ(driver->PacketBeginTick(), begin + 62);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), begin + 62);
     port->ArriveNow(Bytes(8));  // exactly one packet: the queue empties, the start is forgotten
     clock.now += 50;
     driver->PollTick();
     EXPECT_EQ(packets.size(), 5u);
-    EXPECT_EQ(driver->PacketBeginTick(), kNone);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), kNone);
     EXPECT_EQ(dataEvents, 0);
 
     // Without a packet timeout a partial packet waits for ever.
@@ -582,7 +585,7 @@ TEST_F(DriverRules, TimedOutPartialPacketIsDroppedInDiscardMode) {
     driver->PollTick();
     EXPECT_EQ(packets, 0);
     EXPECT_TRUE(port->queued.empty());
-    EXPECT_EQ(driver->PacketBeginTick(), kNone);
+    EXPECT_EQ(Inspect::PacketBeginTick(*driver), kNone);
 }
 
 TEST_F(DriverRules, DefaultTickSourceComesFromTheInstalledFactory) {
@@ -602,7 +605,7 @@ TEST_F(DriverRules, DefaultTickSourceComesFromTheInstalledFactory) {
 
     TSerialPortDriver withoutTicks(std::make_unique<FakePort>(clock), &clock);
     ASSERT_TRUE(withoutTicks.Connect());
-    EXPECT_FALSE(withoutTicks.PollingActive());
+    EXPECT_FALSE(Inspect::PollingActive(withoutTicks));
 }
 
 TEST(TransmitTime, TenBitsPerCharacterRoundedHalfToEven) {

@@ -15,12 +15,15 @@
 #include "PortsOf.h"
 #include "PtyDevice.h"
 #include "SerialPortDriver.h"
+#include "SerialPortDriverInspection_p.h"
 #include "TestFiles.h"
 #include "TimerLoop.h"
 #include "Waits.h"
 
 namespace qel::test {
 namespace {
+
+using Inspect = SerialPortDriverInspection;
 
 // CPU time (user and system) this process has used, in ms.
 long CpuMs() {
@@ -88,11 +91,11 @@ TEST_F(PtyDriver, StreamTicksDeliverPiecesAsTheyArrive) {
     std::vector<uint8_t> got;
     int wrongOrigin = 0;
     ticking.OnReceiveData = [&](TSerialPortDriver* sender, const uint8_t* p, uint32_t n) {
-        if (sender != &ticking || p != ticking.ReceiveBuffer().data()) ++wrongOrigin;
+        if (sender != &ticking || p != Inspect::ReceiveBuffer(ticking).data()) ++wrongOrigin;
         Append(got, p, n);
     };
     ASSERT_TRUE(ticking.Connect());
-    ASSERT_TRUE(ticking.PollingActive());
+    ASSERT_TRUE(Inspect::PollingActive(ticking));
     const std::vector<std::string> pieces = {std::string("\x55\x01\x02", 3), std::string(1, '\0'),
                                              "\r\n\x11\x13\x7f", std::string("\xff\x80", 2)};
     std::vector<uint8_t> sent;
@@ -146,7 +149,7 @@ TEST_F(PtyDriver, ReadEndsAtItsCountOrAfterInputTimeoutOfSilence) {
     EXPECT_EQ(n, 10u);
     EXPECT_EQ(buf[9], 9);
     EXPECT_GE(took, 250);
-    EXPECT_EQ(driver.PollHoldCount(), 0);
+    EXPECT_EQ(Inspect::PollHoldCount(driver), 0);
 
     ASSERT_EQ(device.Send("xyz"), 3u);
     start = PtyDevice::Now();

@@ -68,11 +68,7 @@ struct SeenRequests {
         if (request == TIOCMBIS || request == TIOCMBIC) modem.emplace_back(request, *static_cast<int*>(argument));
         return 0;
     }
-    SeenRequests() {
-        modem.clear();
-        SetLineIoctlForTesting(&Call);
-    }
-    ~SeenRequests() { SetLineIoctlForTesting(nullptr); }
+    SeenRequests() { modem.clear(); }
 };
 
 TEST(PosixLineSettings, DataBitsParityStopBitsAndModemLinesReachTheKernel) {
@@ -99,7 +95,7 @@ TEST(PosixLineSettings, DataBitsParityStopBitsAndModemLinesReachTheKernel) {
         s.stopBits = c.stopBits;
         s.dtrOn = c.dtrOn;
         s.rtsOn = c.rtsOn;
-        ApplyPosixLineSettings(-1, s);
+        ApplyPosixLineSettings(-1, s, &SeenRequests::Call);
         EXPECT_EQ(SeenRequests::set.c_cflag & CSIZE, c.size);
         EXPECT_EQ(SeenRequests::set.c_cflag & (PARENB | PARODD | CMSPAR), c.parityFlags);
         EXPECT_EQ((SeenRequests::set.c_cflag & CSTOPB) != 0, c.twoStopBits);

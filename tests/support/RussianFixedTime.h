@@ -2,6 +2,7 @@
 // Russian regional settings and a fixed local clock, as the QEL-1M record and the report
 // are tested under.
 #include "LocalTime.h"
+#include "LocalTimeSource_p.h"
 #include "Regional.h"
 #include "RegionalGuard.h"
 

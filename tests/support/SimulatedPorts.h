@@ -6,7 +6,6 @@
 #include <stdexcept>
 #include <string>
 
-#include "ExecutableFolder.h"
 #include "PortsOf.h"
 #include "ProgramFolders.h"
 #include "SerialPortDriver.h"
@@ -24,13 +23,13 @@ public:
         device2 = Simulator::CreatePty("", error);
         if (!device2) throw std::runtime_error("pseudo-terminal 2: " + error);
         WriteIni(SettingsPath(), PortsSection({device1->Path(), device2->Path()}));
-        SetExecutableFolderOverride(dir.Path());
     }
-    ~SimulatedPorts() { SetExecutableFolderOverride(""); }
     SimulatedPorts(const SimulatedPorts&) = delete;
     SimulatedPorts& operator=(const SimulatedPorts&) = delete;
 
     std::string SettingsPath() const { return dir / kSettingsFileName; }
+    // The folders of a program whose executable lies in `dir` (the report's template among them).
+    ProgramFolders Folders() const { return LocateProgramFolders(dir.Path() + "/", FolderEnvironment::FromProcess()); }
 
     // Names and ports as ComDriver1 and ComDriver2 of the settings window have them
     // (connection 2 polls every 300 ms), then both opened.

@@ -34,11 +34,11 @@ protected:
                    {dev + "/ttyACM0", "Arduino", "Uno", "7563"},
                    {dev + "/ttyUSB1", "FTDI", "FT232R USB UART", "A9X1"},
                    {dev + "/ttyUSB0", "", "", ""}};
-        SetSerialDeviceSourceOverride(SerialDeviceSource{dev, [this] { return present; }});
+        surroundings.serialDevices = Source();
     }
-    void TearDown() override {
-        SetSerialDeviceSourceOverride(std::nullopt);
-        SettingsWindowRig::TearDown();
+    // The pretend device folder and the devices present in it, asked anew each time.
+    SerialDeviceSource Source() {
+        return SerialDeviceSource{dev, [this] { return present; }};
     }
 
     QStringList Items(QComboBox& box) {
@@ -54,7 +54,7 @@ protected:
 
 TEST_F(PortsDialog, ListsTheDevicesBestNamesFirstAndShowsTheCurrentBindings) {
     WriteIni(IniPath(), {"[Ports]", "COM1=" + ftdi, "COM3=/dev/custom0", "[QEL1_Agent]", "Con1check=0"});
-    TPortsDialog dialog(nullptr, IniPath());
+    TPortsDialog dialog(nullptr, IniPath(), Source());
 
     auto* list = dialog.findChild<QTreeWidget*>("DeviceList");
     ASSERT_NE(list, nullptr);
@@ -84,7 +84,7 @@ TEST_F(PortsDialog, ListsTheDevicesBestNamesFirstAndShowsTheCurrentBindings) {
 
 TEST_F(PortsDialog, OkWritesTheBindingsThatChangedAndNothingElse) {
     WriteIni(IniPath(), {"[QEL1_Agent]", "Name1=Кабинет", "[Ports]", "COM1=" + ftdi, "COM3=/dev/custom0"});
-    TPortsDialog dialog(nullptr, IniPath());
+    TPortsDialog dialog(nullptr, IniPath(), Source());
     dialog.PortBox(2).setCurrentIndex(1);                          // the FTDI adapter's stable name
     dialog.PortBox(3).setEditText(QString());                      // back to the default
     dialog.PortBox(4).setEditText(Q("  /dev/ttyUSB9 "));           // typed
@@ -108,13 +108,13 @@ TEST_F(PortsDialog, OkWritesTheBindingsThatChangedAndNothingElse) {
 TEST_F(PortsDialog, CancelAndAnUnchangedOkWriteNothing) {
     EXPECT_FALSE(fs::exists(IniPath()));
     {
-        TPortsDialog dialog(nullptr, IniPath());
+        TPortsDialog dialog(nullptr, IniPath(), Source());
         dialog.PortBox(1).setCurrentIndex(2);
         dialog.reject();
     }
     EXPECT_FALSE(fs::exists(IniPath()));
     {
-        TPortsDialog dialog(nullptr, IniPath());
+        TPortsDialog dialog(nullptr, IniPath(), Source());
         dialog.accept();
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
     }
@@ -123,7 +123,7 @@ TEST_F(PortsDialog, CancelAndAnUnchangedOkWriteNothing) {
 
 TEST_F(PortsDialog, ARefusedWriteIsToldAndTheDialogStaysOpen) {
     const std::string missing = folder / "no-folder/QEL1_Agent.ini";
-    TPortsDialog dialog(nullptr, missing);
+    TPortsDialog dialog(nullptr, missing, Source());
     dialog.show();
     dialog.PortBox(1).setEditText(Q("/dev/ttyUSB0"));
     dialog.accept();
@@ -136,7 +136,7 @@ TEST_F(PortsDialog, ARefusedWriteIsToldAndTheDialogStaysOpen) {
 // The adapter's details show whole in their hints, however narrow the columns.
 TEST_F(PortsDialog, EveryColumnHintsTheWholeName) {
     present[2].description = "FT232R USB UART with a description longer than any column shows";
-    TPortsDialog dialog(nullptr, IniPath());
+    TPortsDialog dialog(nullptr, IniPath(), Source());
     auto* list = dialog.findChild<QTreeWidget*>("DeviceList");
     ASSERT_NE(list, nullptr);
     QTreeWidgetItem* item = list->topLevelItem(0);
@@ -155,7 +155,7 @@ TEST_F(PortsDialog, BindingOneDeviceToTwoPortsIsAskedAboutFirst) {
         SCOPED_TRACE(c.second);
         fs::remove(IniPath());
         dialogs.calls.clear();
-        TPortsDialog dialog(nullptr, IniPath());
+        TPortsDialog dialog(nullptr, IniPath(), Source());
         dialog.show();
         dialog.PortBox(1).setEditText(Q(c.first));
         dialog.PortBox(3).setEditText(Q(c.second));
@@ -173,7 +173,7 @@ TEST_F(PortsDialog, BindingOneDeviceToTwoPortsIsAskedAboutFirst) {
     }
     // Different devices are saved without a question.
     dialogs.calls.clear();
-    TPortsDialog dialog(nullptr, IniPath());
+    TPortsDialog dialog(nullptr, IniPath(), Source());
     dialog.PortBox(3).setEditText(Q(dev + "/ttyACM0"));
     dialog.accept();
     EXPECT_TRUE(dialogs.calls.empty());

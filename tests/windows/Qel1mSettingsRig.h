@@ -2,6 +2,7 @@
 // The settings window with QEL-1M connections and a fixed local time, restored after each
 // test.
 #include "LocalTime.h"
+#include "LocalTimeSource_p.h"
 #include "SettingsWindowRig.h"
 
 namespace qel::test {

@@ -132,7 +132,7 @@ public:
     RecordNumberCounter recordNumbers;
     WriteHoldOff writing;
     RecordingSink sink{log};
-    Qel1mControlsShared shared{log, recordNumbers};
+    Qel1mControlsShared shared{log, recordNumbers, Folders()};
     Connections connections{log, writing, *this, SettingsPath()};
 };
 

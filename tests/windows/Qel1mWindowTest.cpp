@@ -22,6 +22,7 @@
 #include "DesignedWindows.h"
 #include "DiBusModTransport.h"
 #include "EndRequest.h"
+#include "EndRequest_p.h"
 #include "FixedLayoutFont.h"
 #include "Qel1mRecord.h"
 #include "Qel1mWindowRig.h"

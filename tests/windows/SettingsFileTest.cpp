@@ -50,14 +50,14 @@ TEST_F(SettingsFile, AFailedSaveIsNamedWithTheFileAndTheReasonAndTheOldFileStays
          [&] {
              WriteBytes(folder / "config", "not a folder");
              environment.emplace("XDG_CONFIG_HOME", (folder / "config").c_str());
-             SetExecutableFolderOverride(folder / "read-only-bin/");  // no such folder: installed
+             executableFolder = folder / "read-only-bin/";  // no such folder: installed
              return folder / "config/qel1-agent/QEL1_Agent.ini";
          },
          "в пути к нему не папка"},
         {"a folder at the settings file's path",
          [&] {
              fs::create_directories(folder / "dir/QEL1_Agent.ini");
-             SetExecutableFolderOverride(folder / "dir/");
+             executableFolder = folder / "dir/";
              return folder / "dir/QEL1_Agent.ini";
          },
          "на его месте папка"},
@@ -65,7 +65,8 @@ TEST_F(SettingsFile, AFailedSaveIsNamedWithTheFileAndTheReasonAndTheOldFileStays
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = c.prepare();
-        ASSERT_EQ(ConfigurationFilePath(), path);
+        ASSERT_EQ(ConfigurationFilePath(LocateProgramFolders(executableFolder, FolderEnvironment::FromProcess())),
+                  path);
         const std::string before = fs::is_regular_file(path) ? ReadBytes(path) : std::string();
         dialogs.calls.clear();
         Open();
@@ -85,7 +86,7 @@ TEST_F(SettingsFile, AFailedSaveIsNamedWithTheFileAndTheReasonAndTheOldFileStays
         if (!before.empty()) {
             EXPECT_EQ(ReadBytes(path), before);
         }
-        SetExecutableFolderOverride(folder.Path() + "/");
+        executableFolder = folder.Path() + "/";
         environment.reset();
     }
 }

@@ -18,8 +18,8 @@
 #include "PortsOf.h"
 #include "ProgramState.h"
 #include "DiagnosticsList.h"
-#include "ExecutableFolder.h"
 #include "GuiTestSupport.h"
+#include "ProgramFolders.h"
 #include "Qel1Samples.h"
 #include "QtTickSource.h"
 #include "Regional.h"
@@ -34,8 +34,7 @@ namespace qel::test {
 class SettingsWindowRig : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetExecutableFolderOverride(folder.Path() + "/");
-        SetSystemTrayAvailableOverride(true);
+        executableFolder = folder.Path() + "/";
         InstallQtTickSource();
         SetRegional(RussianRegionalSettings());
     }
@@ -44,8 +43,6 @@ protected:
         window.reset();
         devices.clear();
         SetDefaultTickSourceFactory(nullptr);
-        SetSystemTrayAvailableOverride(std::nullopt);
-        SetExecutableFolderOverride("");
         SetRegional(FallbackRegionalSettings());
     }
 
@@ -69,12 +66,16 @@ protected:
         WriteIni(IniPath(), SettingsLines({LinkPath(1), LinkPath(2), LinkPath(3)}, keys));
     }
 
-    // The window as main makes it, handed over before its creation steps run.
+    // The window as main makes it, of a program in `executableFolder` with the environment
+    // as it is now, handed over before its creation steps run.
     TComSetup& Open() {
-        window = std::make_unique<TComSetup>(state.Log, state.Writing, state.RecordNumbers, [this](TComSetup& w) {
-            handedOver = &w;
-            sinkAtHandOver = state.Log.Sink();
-        });
+        surroundings.folders = LocateProgramFolders(executableFolder, FolderEnvironment::FromProcess());
+        surroundings.systemTrayAvailable = [this] { return trayAvailable; };
+        window = std::make_unique<TComSetup>(state.Log, state.Writing, state.RecordNumbers, surroundings,
+                                             [this](TComSetup& w) {
+                                                 handedOver = &w;
+                                                 sinkAtHandOver = state.Log.Sink();
+                                             });
         return *window;
     }
 
@@ -112,6 +113,9 @@ protected:
     RecordingBell bell;
     std::map<int, std::unique_ptr<Simulator>> devices;
     ProgramState state;
+    std::string executableFolder;
+    bool trayAvailable = true;  // whether the desktop has a notification area, asked anew each time
+    SettingsWindowSurroundings surroundings;
     std::unique_ptr<TComSetup> window;
     QPointer<TComSetup> handedOver;
     DiagnosticSink* sinkAtHandOver = nullptr;

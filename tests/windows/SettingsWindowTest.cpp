@@ -528,7 +528,7 @@ TEST_F(SettingsWindow, Timer1CountsTheWriteHoldOffDown) {
 }
 
 TEST_F(SettingsWindow, RefusedConfigurationWriteIsReportedOnAcceptAndTheWindowStillHides) {
-    SetExecutableFolderOverride(folder / "missing/");
+    executableFolder = folder / "missing/";
     // An installed program's settings folder that is not there (nothing made it).
     const ScopedEnvironment config("XDG_CONFIG_HOME", (folder / "missing-config").c_str());
     Open();

@@ -91,7 +91,7 @@ TEST_F(TrayIcon, MinimisingHidesTheWindowAndSettingsBringsItBack) {
 
 TEST_F(TrayIcon, ShowAndHideDoNothingBeforeTheWindowIsTheMainWindow) {
     Open();
-    TTrayIcon early(nullptr);
+    TTrayIcon early(nullptr, [] { return true; });
     early.ShowMainWindow();
     early.HideMainWindow();
     EXPECT_EQ(early.MainWindow(), nullptr);
@@ -100,7 +100,7 @@ TEST_F(TrayIcon, ShowAndHideDoNothingBeforeTheWindowIsTheMainWindow) {
 }
 
 TEST_F(TrayIcon, WithoutANotificationAreaTheWindowLivesMinimisedOnTheTaskBar) {
-    SetSystemTrayAvailableOverride(false);
+    trayAvailable = false;
     Open();
     EXPECT_FALSE(window->TrayIcon().InTray());
     EXPECT_EQ(window->TrayIcon().SystemIcon(), nullptr);
@@ -132,7 +132,7 @@ public:
 // had the focus stops blinking, so nothing in it is painted; restored, the edit has the
 // focus again and its caret blinks as before.
 TEST_F(TrayIcon, AMinimisedWindowPaintsNoBlinkingCaret) {
-    SetSystemTrayAvailableOverride(false);
+    trayAvailable = false;
     Open();
     Control<QAction>("actOptions").trigger();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -167,13 +167,13 @@ TEST_F(TrayIcon, AMinimisedWindowPaintsNoBlinkingCaret) {
 }
 
 TEST_F(TrayIcon, ANotificationAreaThatAppearsLaterTakesTheWindowFromTheTaskBar) {
-    SetSystemTrayAvailableOverride(false);
+    trayAvailable = false;
     Open();
     ASSERT_TRUE(window->isMinimized());
     RunEventsFor(TTrayIcon::kWatchIntervalMs + 200);
     EXPECT_FALSE(window->TrayIcon().InTray());
 
-    SetSystemTrayAvailableOverride(true);
+    trayAvailable = true;
     ASSERT_TRUE(WaitUntil([&] { return window->TrayIcon().InTray(); }, 3 * TTrayIcon::kWatchIntervalMs));
     ASSERT_NE(window->TrayIcon().SystemIcon(), nullptr);
     EXPECT_EQ(window->TrayIcon().SystemIcon()->contextMenu(), &Control<QMenu>("PopupMenu2"));

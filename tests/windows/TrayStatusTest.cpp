@@ -94,7 +94,7 @@ TEST_F(TrayStatus, AFiledRecordShowsItsTimeAndAFailedOneTheFileCannotBeWritten) 
 }
 
 TEST_F(TrayStatus, WithoutANotificationAreaTheTitleTellsTheState) {
-    SetSystemTrayAvailableOverride(false);
+    trayAvailable = false;
     WriteSettings({"Con1check=1", "Con1numCOM=1", "Con1QELType=0", "Con2check=0", "Con2QELType=0"});
     Open();
     ASSERT_FALSE(Tray().InTray());

@@ -10,7 +10,9 @@ enum ReplaceFlags : unsigned {
     IgnoreCase = 2,  // match upper-cased copies of source and pattern
 };
 
-// Replaces the pattern in the source (UTF-8). The search goes on after each replacement,
+// `ReplaceText` on plain text, as the report's filling-in is described step by step: the
+// reference the program's filling-in (ReportFill, which keeps the formatting) is checked
+// and measured against. Replaces the pattern in the source (UTF-8). The search goes on after each replacement,
 // so replaced text is never searched again. An empty pattern leaves the source unchanged.
 std::string ReplaceText(std::string_view source, std::string_view pattern, std::string_view replacement,
                         unsigned flags);
