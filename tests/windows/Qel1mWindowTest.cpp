@@ -19,9 +19,9 @@
 #include <string>
 
 #include "Cp1251.h"
-#include "DiBusModTransport.h"
 #include "EndRequest.h"
 #include "FixedLayoutFont.h"
+#include "Qel1mProtocol.h"
 #include "Qel1mRecord.h"
 #include "Qel1mWindowRig.h"
 #include "RecordLine.h"
