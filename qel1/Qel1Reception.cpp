@@ -20,17 +20,19 @@ Qel1Reception::Qel1Reception(TSerialPortDriver& comDriver1, TSerialPortDriver& c
 
 namespace {
 
+constexpr uint32_t PacketSize = QEL1Packet::Size;
+
 bool ChecksumMatches(const uint8_t* packet) {
     unsigned sum = 0;
-    for (uint32_t i = 0; i < Qel1Reception::PacketSize - 1; ++i) sum += packet[i];
-    return static_cast<uint8_t>(sum & 0xFF) == packet[Qel1Reception::PacketSize - 1];
+    for (std::size_t i = 0; i < QEL1Packet::ChecksumByte; ++i) sum += packet[i];
+    return static_cast<uint8_t>(sum & 0xFF) == packet[QEL1Packet::ChecksumByte];
 }
 
 // Two or more whole packets back to back, each with a good checksum: packets that
 // waited in the queue together and reached one receive event.
 bool IsRunOfGoodPackets(const uint8_t* data, uint32_t size) {
-    if (data == nullptr || size <= Qel1Reception::PacketSize || size % Qel1Reception::PacketSize != 0) return false;
-    for (uint32_t offset = 0; offset < size; offset += Qel1Reception::PacketSize)
+    if (data == nullptr || size <= PacketSize || size % PacketSize != 0) return false;
+    for (uint32_t offset = 0; offset < size; offset += PacketSize)
         if (!ChecksumMatches(data + offset)) return false;
     return true;
 }
@@ -94,8 +96,8 @@ void Qel1Reception::ExamineWholePacket(TSerialPortDriver* sender, bool requestLa
     if (writer_.WriteBlocked()) return Refuse(sender, requestLastRecord, kPreviousNotWritten);
     if (!ChecksumMatches(packetBuffer_.data())) return Refuse(sender, requestLastRecord, kChecksumMismatch);
 
-    if (packetBuffer_[13] != 0) {
-        log_.Report(kDeviceErrorPrefix + DecimalText(packetBuffer_[13]));
+    if (const uint8_t error = packetBuffer_[QEL1Packet::ErrorByte]; error != 0) {
+        log_.Report(kDeviceErrorPrefix + DecimalText(error));
         return;
     }
 
@@ -118,7 +120,7 @@ void Qel1Reception::RequestLastRecord(TSerialPortDriver* sender) {
         comDriver1_.Purge(true, true);
     } else if (sender == &comDriver2_ && options_.Current().Connection(2).typeIndex == kQel1TypeIndex) {
         // The result is not looked at: there is nothing more to be done if it fails.
-        comDriver2_.SendText(std::string(LastRecordCommand));
+        comDriver2_.SendText(std::string(kQel1LastRecordCommand));
     }
 }
 

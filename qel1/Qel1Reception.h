@@ -2,12 +2,12 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <string_view>
 
 #include "Clock.h"
 #include "Configuration.h"
 #include "DataFile.h"
 #include "DiagnosticLog.h"
+#include "Qel1Protocol.h"
 #include "SerialPortDriver.h"
 
 namespace qel {
@@ -29,10 +29,6 @@ inline constexpr const char* kStrayQel1mBytesPrefix =
 // files every good measurement through the data file writer.
 class Qel1Reception {
 public:
-    static constexpr uint32_t PacketSize = 15;
-    // Asks a QEL-1 for its last record again.
-    static constexpr std::string_view LastRecordCommand{"\x04\x52\x44\x00", 4};
-
     // Drops that follow each other within this time are one burst, noted once.
     static constexpr uint32_t StrayBurstGapMs = 2000;
 
@@ -72,8 +68,8 @@ private:
     std::array<uint32_t, 2> lastStrayMs_{};
     std::array<bool, 2> strayBurst_{};
     // Shared by both connections; a nested event (from inside a report's box) overwrites them.
-    std::array<uint8_t, PacketSize> packetBuffer_{};
-    std::array<uint8_t, PacketSize> fragmentBuffer_{};
+    std::array<uint8_t, QEL1Packet::Size> packetBuffer_{};
+    std::array<uint8_t, QEL1Packet::Size> fragmentBuffer_{};
 };
 
 }  // namespace qel

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "Qel1mProtocol.h"
+
 namespace qel {
 
 uint32_t FrameChecksum(std::string_view bytes) {

@@ -20,17 +20,10 @@ public:
 // The message of EFormatError for a malformed address.
 inline constexpr const char* kAddressFormatMessage = "Неправильно задан адрес устройства";
 
-// Addresses the program uses: every request goes to all devices from the computer.
-inline constexpr const char* kBroadcastAddress = "255.255.255";
-inline constexpr const char* kHostAddress = "1.1.1";
-
-// Commands the program sends, each with parameter 1 and the one data byte 01.
-inline constexpr uint8_t PollCommand = 6;  // read the current value; full 26-byte reply
-inline constexpr uint8_t ZeroCommand = 8;  // zero the device; 14-byte short reply
-inline constexpr uint8_t kCommandParameter = 1;
-inline constexpr std::string_view kCommandData{"\x01", 1};
-
 // Layout constants.
+inline constexpr std::size_t kSourceOffset = 3;
+inline constexpr std::size_t kCommandOffset = 6;
+inline constexpr std::size_t kLengthOffset = 8;  // little-endian
 inline constexpr std::size_t kFrameHeaderSize = 10;
 inline constexpr std::size_t kChecksumSize = 4;
 inline constexpr std::size_t kShortFrameSize = kFrameHeaderSize + kChecksumSize;  // 14
@@ -53,7 +46,7 @@ std::string ParseDeviceAddress(std::string_view text);
 std::string BuildFrame(std::string_view destination, std::string_view source, uint8_t command,
                        uint8_t parameter, std::string_view data);
 
-// The two requests the program sends, from the host to every device.
+// The two requests the program sends (Qel1mProtocol.h), from the host to every device.
 std::string PollRequest();
 std::string ZeroRequest();
 

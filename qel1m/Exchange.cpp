@@ -14,7 +14,8 @@ namespace {
 bool Acceptable(std::string_view r) {
     if (r.size() < kShortFrameSize) return false;
     if (ChecksumBytes(r.substr(0, kFrameHeaderSize)) != r.substr(kFrameHeaderSize, kChecksumSize)) return false;
-    const std::size_t length = static_cast<uint8_t>(r[8]) + 256u * static_cast<uint8_t>(r[9]);
+    const std::size_t length =
+        static_cast<uint8_t>(r[kLengthOffset]) + 256u * static_cast<uint8_t>(r[kLengthOffset + 1]);
     // Without data neither the total length nor a data checksum is checked.
     if (length == 0) return true;
     if (r.size() != length + kFrameOverhead) return false;

@@ -2,6 +2,7 @@
 
 #include "DiBusModTransport.h"
 #include "Exchange.h"
+#include "Qel1mProtocol.h"
 #include "numFormats.h"
 
 namespace qel {
@@ -12,6 +13,6 @@ std::optional<PolledValue> PollValue(TSerialPortDriver& driver) {
     return PolledValue{FloatToText(DecodeScaledValue(ValueWord(reply))), AddressNumberText(reply)};
 }
 
-bool ZeroDevice(TSerialPortDriver& driver) { return Exchange(driver, ZeroRequest()).size() == kShortFrameSize; }
+bool ZeroDevice(TSerialPortDriver& driver) { return Exchange(driver, ZeroRequest()).size() == kZeroReplySize; }
 
 }  // namespace qel

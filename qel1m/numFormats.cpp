@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "Qel1mProtocol.h"
 #include "Regional.h"
 
 namespace qel {
@@ -95,9 +96,9 @@ std::string FloatToText(double value, char decimalSeparator) {
 std::string FloatToText(double value) { return FloatToText(value, Regional().decimalSeparator); }
 
 std::string AddressNumberText(std::string_view reply) {
-    if (reply.size() < 6) return {};
-    const auto second = static_cast<uint8_t>(reply[4]);
-    const auto third = static_cast<uint8_t>(reply[5]);
+    if (reply.size() < kSourceOffset + 3) return {};
+    const auto second = static_cast<uint8_t>(reply[kSourceOffset + 1]);
+    const auto third = static_cast<uint8_t>(reply[kSourceOffset + 2]);
     std::string out;
     out += static_cast<char>('0' + second % 10);
     out += '.';

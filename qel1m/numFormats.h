@@ -21,11 +21,7 @@ std::string FloatToText(double value);
 // too short to hold a source address.
 std::string AddressNumberText(std::string_view reply);
 
-// Offsets in the 26-byte poll reply.
-inline constexpr std::size_t kPollReplySize = 26;
-inline constexpr std::size_t kValueWordOffset = 16;  // little-endian
-
-// The value word of a poll reply (bytes 16 and 17, low byte first); 0 if the reply is shorter.
+// The value word of a poll reply (kValueWordOffset, low byte first); 0 if the reply is shorter.
 uint16_t ValueWord(std::string_view reply);
 
 }  // namespace qel

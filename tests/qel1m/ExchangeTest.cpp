@@ -14,6 +14,7 @@
 
 #include "DiBusModTransport.h"
 #include "PortsOf.h"
+#include "Qel1mProtocol.h"
 #include "SerialPortDriver.h"
 #include "SimHex.h"
 #include "Simulator.h"

@@ -5,6 +5,7 @@
 
 #include "DiBusModTransport.h"
 #include "Qel1mCommands.h"
+#include "Qel1mProtocol.h"
 #include "Qel1mRig.h"
 #include "Regional.h"
 

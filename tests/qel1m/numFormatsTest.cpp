@@ -7,6 +7,7 @@
 #include <string>
 
 #include "Hex.h"
+#include "Qel1mProtocol.h"
 #include "Regional.h"
 #include "RegionalGuard.h"
 

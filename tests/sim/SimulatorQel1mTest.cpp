@@ -129,6 +129,28 @@ TEST_F(SimQel1m, CorruptedChecksums) {
     EXPECT_NE(ChecksumBytes(data.substr(14, 8)), data.substr(22, 4));
 }
 
+TEST_F(SimQel1m, ReplySettingsTakeEffectTogether) {
+    Qel1mReplySettings settings;
+    settings.address = std::string("\x09\x7B", 2);  // padded to 9.123.0
+    settings.replyLength = {{6, 27}, {8, 19}};      // 19 is no reply length: zeroing is not answered
+    settings.replySplit = {{}, 0, std::string(1, '\0')};
+    sim_->SetReplySettings(settings);
+    EXPECT_EQ(sim_->Address(), std::string("\x09\x7B\x00", 3));
+
+    const std::string reply = Ask(kPoll);
+    ASSERT_EQ(reply.size(), 28u);  // 27 bytes and the one byte after them
+    EXPECT_EQ(AddressText(reply.substr(3, 3)), "9.123.0");
+    EXPECT_EQ(Ask(kZero), "");
+    EXPECT_EQ(sim_->RequestCount(8), 1u);
+    EXPECT_EQ(sim_->ValueWord(), 0x047B);
+
+    // A further change keeps what it does not touch; an address is cut to three bytes.
+    sim_->ChangeReplySettings([](Qel1mReplySettings& s) { s.address = std::string("\x01\x17\x2D\x05", 4); });
+    EXPECT_EQ(sim_->ReplySettings().replyLength.at(6), 27);
+    EXPECT_EQ(Ask(kPoll).size(), 28u);
+    EXPECT_EQ(sim_->Address(), std::string("\x01\x17\x2D", 3));
+}
+
 TEST_F(SimQel1m, OnlyValidRequestsForItAreAnswered) {
     std::string badHeader = kPoll;
     badHeader[13] ^= 1;

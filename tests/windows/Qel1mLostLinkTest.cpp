@@ -8,8 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "DiBusModTransport.h"
 #include "LocalTime.h"
+#include "Qel1mProtocol.h"
 #include "Qel1mRecord.h"
 #include "Qel1mSettingsRig.h"
 #include "UQEL1M_Control.h"

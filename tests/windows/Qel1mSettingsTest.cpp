@@ -9,8 +9,8 @@
 #include <QPushButton>
 
 #include "Cp1251.h"
-#include "DiBusModTransport.h"
 #include "LocalTime.h"
+#include "Qel1mProtocol.h"
 #include "Qel1mRecord.h"
 #include "Qel1mSettingsRig.h"
 #include "UQEL1M_Control.h"

@@ -20,10 +20,10 @@
 
 #include "Cp1251.h"
 #include "DesignedWindows.h"
-#include "DiBusModTransport.h"
 #include "EndRequest.h"
 #include "EndRequest_p.h"
 #include "FixedLayoutFont.h"
+#include "Qel1mProtocol.h"
 #include "Qel1mRecord.h"
 #include "Qel1mWindowRig.h"
 #include "RecordLine.h"

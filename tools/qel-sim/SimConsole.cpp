@@ -53,6 +53,17 @@ const char* CorruptionText(ReplyCorruption c) {
     return "off";
 }
 
+// The console's reply settings into the device's; its reply split and the lengths for
+// other commands stay as they are.
+void TakeReplySettings(const DeviceSettings& device, Qel1mReplySettings& settings) {
+    settings.address = device.address;
+    settings.silent = device.silent;
+    settings.replyDelayMs = device.delayMs;
+    settings.replyLength[kPollCommandCode] = device.pollReplyLength;
+    settings.replyLength[kZeroCommandCode] = device.zeroReplyLength;
+    settings.corruption = device.corruption;
+}
+
 }  // namespace
 
 SimConsole::SimConsole(Simulator& sim, const CliOptions& options)
@@ -61,12 +72,7 @@ SimConsole::SimConsole(Simulator& sim, const CliOptions& options)
     sim_.SetType(options.type);
     sim_.SetBaud(options.baud);
     sim_.SetValueWord(device_.valueWord);
-    sim_.SetAddress(device_.address);
-    sim_.SetSilent(device_.silent);
-    sim_.SetReplyDelay(device_.delayMs);
-    sim_.SetReplyLength(kPollCommandCode, device_.pollReplyLength);
-    sim_.SetReplyLength(kZeroCommandCode, device_.zeroReplyLength);
-    sim_.SetCorruption(device_.corruption);
+    sim_.ChangeReplySettings([&](Qel1mReplySettings& s) { TakeReplySettings(device_, s); });
     sim_.SetRamp(device_.rampPerSecond);
 }
 
@@ -106,14 +112,13 @@ bool SimConsole::ApplyDevice(std::string_view key, std::string_view value, bool 
         return false;
     }
     device_ = changed;
-    if (key == "value" || key == "value-word") sim_.SetValueWord(device_.valueWord);
-    if (key == "address") sim_.SetAddress(device_.address);
-    if (key == "silent") sim_.SetSilent(device_.silent);
-    if (key == "delay") sim_.SetReplyDelay(device_.delayMs);
-    if (key == "reply-bytes") sim_.SetReplyLength(kPollCommandCode, device_.pollReplyLength);
-    if (key == "zero-reply-bytes") sim_.SetReplyLength(kZeroCommandCode, device_.zeroReplyLength);
-    if (key == "corrupt") sim_.SetCorruption(device_.corruption);
-    if (key == "ramp") sim_.SetRamp(device_.rampPerSecond);
+    if (key == "value" || key == "value-word") {
+        sim_.SetValueWord(device_.valueWord);
+    } else if (key == "ramp") {
+        sim_.SetRamp(device_.rampPerSecond);
+    } else {
+        sim_.ChangeReplySettings([&](Qel1mReplySettings& s) { TakeReplySettings(device_, s); });
+    }
     if (!note.empty()) reply += (reply.empty() ? "" : "\n") + note;
     return true;
 }
