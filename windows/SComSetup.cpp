@@ -9,11 +9,12 @@
 #include <QStyle>
 
 #include <cstdio>
-#include <exception>
+#include <string>
 #include <vector>
 
 #include "Bell.h"
 #include "Dialogs.h"
+#include "Failure.h"
 #include "FixedLayoutFont.h"
 #include "HelpDocument.h"
 #include "PortPaths.h"
@@ -181,11 +182,7 @@ void TComSetup::FormCreate() {
     keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.KeeperTick(); });
 
     SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath());
-    try {
-        LoadSettings();
-    } catch (...) {
-        state_.Log.Report(kConfigurationReadError);
-    }
+    LoadSettings();
     ApplyConnections();
 }
 
@@ -195,16 +192,10 @@ void TComSetup::FormDestroy() {
     if (SettingsFile) {
         // Nothing may stop the program from ending now: no box is shown; the list (and
         // the terminal) say what could not be saved.
-        try {
-            SaveSettings(false);
-        } catch (const IniWriteError& e) {
-            const std::string text = SettingsNotSavedText(e.Path(), e.Reason());
-            state_.Log.Note(text);
-            std::fprintf(stderr, "qel1-agent: %s\n", text.c_str());
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "qel1-agent: settings not saved: %s\n", e.what());
-        } catch (...) {
-            std::fprintf(stderr, "qel1-agent: settings not saved\n");
+        std::string failure;
+        if (!SaveSettings(false, &failure)) {
+            state_.Log.Note(failure);
+            std::fprintf(stderr, "qel1-agent: %s\n", failure.c_str());
         }
     }
     SettingsFile.reset();
@@ -226,7 +217,7 @@ void TComSetup::LoadSettings() {
 // A value that the file's encoding cannot hold is not written: the file keeps the value it
 // has, the controls show it again, and the list (with a box while the window is there)
 // says which characters could not be kept.
-void TComSetup::SaveSettings(bool windowStays) {
+bool TComSetup::SaveSettings(bool windowStays, std::string* reason) {
     ProgramOptions options = Options();
     const std::vector<UnkeptValue> unkept = KeepValuesTheFileCannotHold(SettingsFile->Path(), options, storedOptions_);
     for (const UnkeptValue& value : unkept) {
@@ -244,8 +235,11 @@ void TComSetup::SaveSettings(bool windowStays) {
             if (TQEL1M_Control* window = ControlWindow(connection)) window->SetDeviceNameText(name);
         }
     }
-    qel::SaveSettings(*SettingsFile, options);
+    std::string refused;
+    if (!qel::SaveSettings(*SettingsFile, options, &refused))
+        return Fail(reason, SettingsNotSavedText(SettingsFile->Path(), refused));
     storedOptions_ = options;
+    return true;
 }
 
 void TComSetup::ApplyConnections() { connections_.Apply(Options()); }
@@ -256,24 +250,14 @@ void TComSetup::BitBtn1Click() {
     // Closing a port also ends the reopening of a lost one.
     connections_.Disconnect();
     ApplyConnections();
-    try {
-        SaveSettings(true);
-    } catch (const IniWriteError& e) {
-        state_.Log.ReportWithDetail(kConfigurationWriteError, SettingsNotSavedText(e.Path(), e.Reason()));
-    } catch (...) {
-        state_.Log.Report(kConfigurationWriteError);
-    }
+    std::string failure;
+    if (!SaveSettings(true, &failure)) state_.Log.ReportWithDetail(kConfigurationWriteError, failure);
     HideMainWindow();
 }
 
-// A file that cannot be read gives the defaults and says why (LoadSettings); what else
-// goes wrong is reported here, as at creation, and does not leave the slot.
+// A file that cannot be read gives the defaults and says why (LoadSettings).
 void TComSetup::BitBtn2Click() {
-    try {
-        LoadSettings();
-    } catch (...) {
-        state_.Log.Report(kConfigurationReadError);
-    }
+    LoadSettings();
     ApplyConnections();
     HideMainWindow();
 }
