@@ -3,16 +3,17 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPrinter>
 #include <QPushButton>
 #include <QShortcutEvent>
-#include <QKeySequence>
-#include <QLoggingCategory>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextOption>
 #include <exception>
+#include <string>
 
 #include "Dialogs.h"
 #include "FixedLayoutFont.h"
@@ -91,9 +92,6 @@ void TQEL1M_Control::RunAction(Action&& action) {
     HandlerScope scope(*this);
     try {
         action();
-    } catch (const ReportInterrupted&) {
-        // The program is ending: no box that would hold it; the event loop ends it next.
-        state_.Log.Note(kReportInterrupted);
     } catch (const std::exception& e) {
         AppDialogs().Error(this, Q(e.what()));
     }
@@ -228,7 +226,13 @@ void TQEL1M_Control::BtnSaveClick() {
     if (!written || !state_.PrintRequested) return;
     QPrinter& printer = Printer();
     if (!AppDialogs().SelectPrinter(this, printer)) return;
-    PrintReport(RichEdit, printer, taken);
+    std::string failure;
+    if (!PrintReport(RichEdit, printer, taken, &failure)) {
+        // The program is ending: no box that would hold it; the event loop ends it next.
+        if (failure == kReportInterrupted) state_.Log.Note(failure);
+        else AppDialogs().Error(this, Q(failure));
+        return;
+    }
     BtnClearClick();
 }
 
