@@ -147,29 +147,33 @@ void TComSetup::BuildMenus() {
 }
 
 void TComSetup::ConnectHandlers() {
-    connect(ui_->BitBtn1, &QPushButton::clicked, this, &TComSetup::BitBtn1Click);
-    connect(ui_->BitBtn2, &QPushButton::clicked, this, &TComSetup::BitBtn2Click);
-    connect(ui_->N2, &QAction::triggered, this, &TComSetup::Edit1Click);
-    connect(ui_->N6, &QAction::triggered, this, &TComSetup::N6Click);
-    connect(ui_->N3, &QAction::triggered, this, &TComSetup::N3Click);
-    connect(ui_->N10, &QAction::triggered, this, &TComSetup::N10Click);
+    // What a handler lets out is caught at its slot (RunHandler), never left to Qt.
+    const auto caught = [this](void (TComSetup::*handler)()) {
+        return [this, handler] { RunHandler(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(ui_->BitBtn1, &QPushButton::clicked, this, caught(&TComSetup::BitBtn1Click));
+    connect(ui_->BitBtn2, &QPushButton::clicked, this, caught(&TComSetup::BitBtn2Click));
+    connect(ui_->N2, &QAction::triggered, this, caught(&TComSetup::Edit1Click));
+    connect(ui_->N6, &QAction::triggered, this, caught(&TComSetup::N6Click));
+    connect(ui_->N3, &QAction::triggered, this, caught(&TComSetup::N3Click));
+    connect(ui_->N10, &QAction::triggered, this, caught(&TComSetup::N10Click));
     connect(ui_->ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ShowPortHint(0); });
     connect(ui_->ComboBox2, &QComboBox::currentIndexChanged, this, [this] { ShowPortHint(1); });
-    connect(ui_->N7, &QAction::triggered, this, &TComSetup::N7Click);
-    connect(ui_->LOG1, &QAction::triggered, this, &TComSetup::LOG1Click);
-    connect(ui_->N8, &QAction::triggered, this, &TComSetup::N8Click);
-    connect(ui_->actAbout, &QAction::triggered, this, &TComSetup::N7Click);
-    connect(ui_->actOptions, &QAction::triggered, this, &TComSetup::N9Click);
-    connect(ui_->actExit, &QAction::triggered, this, &TComSetup::actExitExecute);
+    connect(ui_->N7, &QAction::triggered, this, caught(&TComSetup::N7Click));
+    connect(ui_->LOG1, &QAction::triggered, this, caught(&TComSetup::LOG1Click));
+    connect(ui_->N8, &QAction::triggered, this, caught(&TComSetup::N8Click));
+    connect(ui_->actAbout, &QAction::triggered, this, caught(&TComSetup::N7Click));
+    connect(ui_->actOptions, &QAction::triggered, this, caught(&TComSetup::N9Click));
+    connect(ui_->actExit, &QAction::triggered, this, caught(&TComSetup::actExitExecute));
     // A pick by the user; a selection made by the program raises nothing here.
-    connect(ui_->CB_QELType1, &QComboBox::activated, this, &TComSetup::CB_QELType1Change);
-    connect(ui_->CB_QELType2, &QComboBox::activated, this, &TComSetup::CB_QELType2Change);
+    connect(ui_->CB_QELType1, &QComboBox::activated, this, caught(&TComSetup::CB_QELType1Change));
+    connect(ui_->CB_QELType2, &QComboBox::activated, this, caught(&TComSetup::CB_QELType2Change));
     connect(ui_->ListBox1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(ui_->ListBox1->viewport()->mapToGlobal(pos)); });
     ui_->Edit1->installEventFilter(this);
-    connect(&Timer1, &QTimer::timeout, this, &TComSetup::Timer1Timer);
-    connect(ui_->Edit1, &QLineEdit::textChanged, this, &TComSetup::UpdateDataFileHint);
-    connect(ui_->CB_MultyFiles, &QCheckBox::toggled, this, &TComSetup::UpdateDataFileHint);
+    connect(&Timer1, &QTimer::timeout, this, caught(&TComSetup::Timer1Timer));
+    connect(ui_->Edit1, &QLineEdit::textChanged, this, caught(&TComSetup::UpdateDataFileHint));
+    connect(ui_->CB_MultyFiles, &QCheckBox::toggled, this, caught(&TComSetup::UpdateDataFileHint));
     // A window that starts minimised gets its first focus only afterwards.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now != nullptr && isMinimized() && now->window() == this) SetFocusAside(now);
@@ -179,7 +183,7 @@ void TComSetup::ConnectHandlers() {
 // --- creation and destruction ---
 
 void TComSetup::FormCreate() {
-    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.KeeperTick(); });
+    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { RunHandler(this, [this] { connections_.KeeperTick(); }); });
 
     SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath());
     LoadSettings();
@@ -391,7 +395,7 @@ void TComSetup::SetFocusAside(QWidget* focused) {
 bool TComSetup::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->Edit1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        Edit1Click();
+        RunHandler(this, [this] { Edit1Click(); });
     return QMainWindow::eventFilter(watched, event);
 }
 

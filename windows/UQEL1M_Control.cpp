@@ -12,8 +12,8 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextOption>
-#include <exception>
 #include <string>
+#include <utility>
 
 #include "Dialogs.h"
 #include "FixedLayoutFont.h"
@@ -90,11 +90,7 @@ TQEL1M_Control::~TQEL1M_Control() = default;
 template <class Action>
 void TQEL1M_Control::RunAction(Action&& action) {
     HandlerScope scope(*this);
-    try {
-        action();
-    } catch (const std::exception& e) {
-        AppDialogs().Error(this, Q(e.what()));
-    }
+    RunHandler(this, std::forward<Action>(action));
 }
 
 int TQEL1M_Control::Connection() const {
