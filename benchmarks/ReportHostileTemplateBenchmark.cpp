@@ -113,28 +113,26 @@ int RunOne(const std::string& file, const std::string& pdf) {
     char* argv[] = {name, nullptr};
     QGuiApplication app(argc, argv);
     const auto started = Clock::now();
-    try {
-        qel::RichTextDocument document;
-        document.LoadFromFile(file);
-        for (const char* p : {"$<name>", "$<number>", "$<time>", "$<date>", "$<dose>"}) document.Replace(p, "12,5");
-        QTextDocument surface;
-        qel::BuildTextDocument(document.Formatted(), surface);
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdf));
-        printer.setPageLayout(qel::DocumentPageLayout(document.Formatted(), printer.pageLayout()));
-        qel::PrintDocument(surface, printer, QStringLiteral("Исследование"));
-        std::printf("    printed in %.2f s\n", Seconds(started, Clock::now()));
-        return 0;
-    } catch (const qel::ReportInterrupted&) {
-        return 3;
-    } catch (const qel::RtfLoadError& e) {
-        std::printf("    refused in %.3f s: %s\n", Seconds(started, Clock::now()), e.what());
+    qel::RichTextDocument document;
+    std::string failure;
+    if (!document.LoadFromFile(file, &failure)) {
+        std::printf("    refused in %.3f s: %s\n", Seconds(started, Clock::now()), failure.c_str());
         return 2;
-    } catch (const std::exception& e) {
-        std::printf("    failed: %s\n", e.what());
+    }
+    for (const char* p : {"$<name>", "$<number>", "$<time>", "$<date>", "$<dose>"}) document.Replace(p, "12,5");
+    QTextDocument surface;
+    if (!qel::BuildTextDocument(document.Formatted(), surface, &failure)) return 3;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    printer.setPageLayout(qel::DocumentPageLayout(document.Formatted(), printer.pageLayout()));
+    if (!qel::PrintDocument(surface, printer, QStringLiteral("Исследование"), &failure)) {
+        if (failure == qel::kReportInterrupted) return 3;
+        std::printf("    failed: %s\n", failure.c_str());
         return 4;
     }
+    std::printf("    printed in %.2f s\n", Seconds(started, Clock::now()));
+    return 0;
 }
 
 struct Outcome {

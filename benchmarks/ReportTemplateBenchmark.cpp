@@ -46,7 +46,8 @@ Times Measure(const std::string& rtf) {
     auto start = Clock::now();
     // Read without the report's budgets, which refuse most of these shapes at once: the
     // reader's own cost is what is measured.
-    qel::FormattedDocument document = qel::ReadRtf(rtf);
+    qel::FormattedDocument document;
+    if (!qel::ReadRtf(rtf, document)) std::printf("not rich text\n");
     t.read = Seconds(start);
     start = Clock::now();
     for (const char* placeholder : {qel::kNamePlaceholder, qel::kNumberPlaceholder, qel::kTimePlaceholder,
@@ -55,7 +56,7 @@ Times Measure(const std::string& rtf) {
     t.fill = Seconds(start);
     start = Clock::now();
     QTextDocument built;
-    qel::BuildTextDocument(document, built);
+    if (!qel::BuildTextDocument(document, built)) std::printf("building stopped\n");
     t.build = Seconds(start);
     return t;
 }

@@ -64,12 +64,12 @@ void Measure(const std::string& folder, std::size_t megabytes) {
         const long afterLoad = PeakKilobytes();
         options.Connection(2).inUse = true;
         start = std::chrono::steady_clock::now();
-        qel::SaveSettings(file, options);
+        const bool saved = qel::SaveSettings(file, options);
         const double save = Seconds(start);
         const long afterSave = PeakKilobytes();
-        const bool kept = options.Connection(1).inUse && options.dataFile == "Data.qel";
+        const bool kept = saved && options.Connection(1).inUse && options.dataFile == "Data.qel";
         std::printf("| %zu MB | %.3f s | %.3f s | %ld MB after loading, %ld MB after saving |%s\n", megabytes, load,
-                    save, afterLoad / 1024, afterSave / 1024, kept ? "" : " (keys not read!)");
+                    save, afterLoad / 1024, afterSave / 1024, kept ? "" : " (keys not read or not saved!)");
         std::fflush(stdout);
         ::_exit(0);
     }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 
 #include "ProfileFile.h"
 
@@ -65,17 +66,17 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
     return ReadInteger(section, key, def ? 1 : 0) != 0;
 }
 
-void IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-    std::string reason;
-    if (!WriteProfileStrings(path_, section, {{key, value}}, &reason)) throw IniWriteError(path_, reason);
+bool IniFile::WriteString(const std::string& section, const std::string& key, const std::string& value,
+                          std::string* reason) {
+    return WriteProfileStrings(path_, section, {{key, value}}, reason);
 }
 
-void IniFile::WriteInteger(const std::string& section, const std::string& key, int value) {
-    WriteString(section, key, IntegerText(value));
+bool IniFile::WriteInteger(const std::string& section, const std::string& key, int value, std::string* reason) {
+    return WriteString(section, key, IntegerText(value), reason);
 }
 
-void IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
-    WriteString(section, key, value ? "1" : "0");
+bool IniFile::WriteBool(const std::string& section, const std::string& key, bool value, std::string* reason) {
+    return WriteString(section, key, value ? "1" : "0", reason);
 }
 
 IniValues IniFile::ReadSection(const std::string& section, const std::vector<std::string>& keys) const {
@@ -85,9 +86,8 @@ IniValues IniFile::ReadSection(const std::string& section, const std::vector<std
     return values;
 }
 
-void IniFile::WriteSection(const std::string& section, const IniWrites& writes) {
-    std::string reason;
-    if (!WriteProfileStrings(path_, section, writes.Entries(), &reason)) throw IniWriteError(path_, reason);
+bool IniFile::WriteSection(const std::string& section, const IniWrites& writes, std::string* reason) {
+    return WriteProfileStrings(path_, section, writes.Entries(), reason);
 }
 
 const std::optional<std::string>& IniValues::Find(const std::string& key) const {

@@ -1,25 +1,10 @@
 #pragma once
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace qel {
-
-// Raised when the system refuses to write a key: the file and the reason (in the list's
-// language).
-class IniWriteError : public std::runtime_error {
-public:
-    IniWriteError(const std::string& path, const std::string& reason)
-        : std::runtime_error("cannot write " + path + ": " + reason), path_(path), reason_(reason) {}
-    const std::string& Path() const { return path_; }
-    const std::string& Reason() const { return reason_; }
-
-private:
-    std::string path_;
-    std::string reason_;
-};
 
 // Values of some keys of one section, read from one reading of the file; typed reads
 // as IniFile's. Asking for a key that was not read is a programming error (logic_error).
@@ -66,15 +51,20 @@ public:
     // Booleans: an integer read with default 1 or 0; any non-zero value is true.
     bool ReadBool(const std::string& section, const std::string& key, bool def) const;
 
-    void WriteString(const std::string& section, const std::string& key, const std::string& value);
-    void WriteInteger(const std::string& section, const std::string& key, int value);
-    void WriteBool(const std::string& section, const std::string& key, bool value);
+    // Each write gives false when the system refuses it, with the reason (in the list's
+    // language) in `reason` if given; the file is then left as it was.
+    [[nodiscard]] bool WriteString(const std::string& section, const std::string& key, const std::string& value,
+                                   std::string* reason = nullptr);
+    [[nodiscard]] bool WriteInteger(const std::string& section, const std::string& key, int value,
+                                    std::string* reason = nullptr);
+    [[nodiscard]] bool WriteBool(const std::string& section, const std::string& key, bool value,
+                                 std::string* reason = nullptr);
 
     // The keys of a section with one reading of the file.
     IniValues ReadSection(const std::string& section, const std::vector<std::string>& keys) const;
     // All the writes with one write of the file, byte for byte as the single writes in
-    // their order; a refused write (IniWriteError) writes none of them.
-    void WriteSection(const std::string& section, const IniWrites& writes);
+    // their order; a refused write (false, with the reason) writes none of them.
+    [[nodiscard]] bool WriteSection(const std::string& section, const IniWrites& writes, std::string* reason = nullptr);
 
 private:
     std::string path_;

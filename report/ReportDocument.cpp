@@ -138,18 +138,20 @@ public:
     Builder(const FormattedDocument& source, QTextDocument& target)
         : source_(source), target_(target), cursor_(&target) {}
 
-    void Run() {
+    // False when a termination signal stopped the building.
+    bool Run() {
         // One edit block: Qt then lays a paragraph out once, not again after every piece
         // of text added to it (which would cost the square of the paragraph's length).
         cursor_.beginEditBlock();
         RunBlocks();
         cursor_.endEditBlock();
+        return !stopped_;
     }
 
 private:
     void RunBlocks() {
         for (std::size_t i = 0; i < source_.blocks.size(); ++i) {
-            StopIfEnding();
+            if (Ending()) return;
             const Block& block = source_.blocks[i];
             if (block.isTable) Rows(block.rows);
             else if (i + 1 == source_.blocks.size() && !block.paragraph.closed && !source_.keepLastLine) LastParagraph(block.paragraph);
@@ -220,9 +222,10 @@ private:
         }
     }
 
-    // A termination signal came: the building stops here, so that the program can end.
-    static void StopIfEnding() {
-        if (EndRequested()) throw ReportInterrupted(kReportInterrupted);
+    // Whether a termination signal came: the building then stops, so that the program can end.
+    bool Ending() {
+        if (EndRequested()) stopped_ = true;
+        return stopped_;
     }
 
     void Picture(const qel::Picture& picture) {
@@ -336,7 +339,7 @@ private:
 
         QTextTable* table = cursor_.insertTable(static_cast<int>(rows.size()), columns, format);
         for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-            StopIfEnding();
+            if (Ending()) break;
             const TableRow& row = rows[static_cast<std::size_t>(r)];
             const int count = CellCount(row);
             // A row of fewer cells: its last cell (or, without cells, one empty cell) spans the rest.
@@ -389,6 +392,7 @@ private:
     bool blockFree_ = true;   // the cursor's block holds nothing yet and may take a paragraph
     bool afterTable_ = false;
     int pictures_ = 0;
+    bool stopped_ = false;  // a termination signal came: nothing more is built
     int spaceAfter_ = 0;  // space after the paragraph last started
 };
 
@@ -406,7 +410,7 @@ void AppendBlockText(const QTextBlock& block, QStringList& lines, QString& line)
 
 }  // namespace
 
-void BuildTextDocument(const FormattedDocument& source, QTextDocument& target) {
+bool BuildTextDocument(const FormattedDocument& source, QTextDocument& target, std::string* reason) {
     target.clear();
     target.setUndoRedoEnabled(false);
     target.setDocumentMargin(0);
@@ -417,7 +421,9 @@ void BuildTextDocument(const FormattedDocument& source, QTextDocument& target) {
     font.setFamilies(FontFamilies(source, -1));
     font.setPointSizeF(12);
     target.setDefaultFont(font);
-    Builder(source, target).Run();
+    if (Builder(source, target).Run()) return true;
+    if (reason != nullptr) *reason = kReportInterrupted;
+    return false;
 }
 
 QPageLayout DocumentPageLayout(const FormattedDocument& source, const QPageLayout& current,

@@ -16,7 +16,10 @@ namespace qel {
 // their column widths and cell borders; PNG and JPEG pictures at their size. `target`
 // is cleared first. Lengths are laid out at the resolution Qt's text layout assumes, so
 // the document prints at the sizes the file gives whatever the printer's resolution.
-void BuildTextDocument(const FormattedDocument& source, QTextDocument& target);
+// A termination signal stops the building part way: false, with kReportInterrupted in
+// `reason` if given.
+[[nodiscard]] bool BuildTextDocument(const FormattedDocument& source, QTextDocument& target,
+                                     std::string* reason = nullptr);
 
 // A page smaller than this cannot hold a report (5 cm either way, in twips), nor an area
 // inside the margins smaller than this (2.5 cm).

@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "EndRequest.h"
+#include "Failure.h"
 #include "ReportBudget.h"
 #include "ReportDocument.h"
 #include "RtfReader.h"
@@ -72,11 +73,6 @@ void ScaleIndents(QTextDocument& document, int dpi) {
     cursor.endEditBlock();
 }
 
-// A termination signal came: the report stops here, so that the program can end.
-void StopIfEnding() {
-    if (EndRequested()) throw ReportInterrupted(kReportInterrupted);
-}
-
 // Whether the layout's positions run down the page in order: past the height Qt's fixed
 // point holds they wrap around and come back from above.
 bool LaidOutInOrder(const QTextDocument& document) {
@@ -93,7 +89,9 @@ bool LaidOutInOrder(const QTextDocument& document) {
 }
 
 // A copy of the document laid out over pages of `areaInches` at `dpi` (on the printer
-// itself at its own resolution, else on `device`); its page count.
+// itself at its own resolution, else on `device`); its page count. None when a
+// termination signal came before or after the layout: the report stops, so that the
+// program can end.
 struct Layout {
     std::unique_ptr<QTextDocument> document;
     QImage device;
@@ -109,16 +107,16 @@ std::unique_ptr<Layout> LayOut(const QTextDocument& document, QPrinter& printer,
         laid->document->documentLayout()->setPaintDevice(&laid->device);
     }
     ScaleIndents(*laid->document, dpi);
-    StopIfEnding();
+    if (EndRequested()) return nullptr;
     laid->document->setPageSize(areaInches * dpi);
     laid->pages = laid->document->pageCount();
-    StopIfEnding();
+    if (EndRequested()) return nullptr;
     return laid;
 }
 
 }  // namespace
 
-void PrintDocument(const QTextDocument& document, QPrinter& printer, const QString& title) {
+bool PrintDocument(const QTextDocument& document, QPrinter& printer, const QString& title, std::string* reason) {
     printer.setDocName(title);
     printer.setFullPage(false);  // the painter's origin is the corner of the area inside the margins
     const int printerDpi = printer.resolution();
@@ -130,27 +128,29 @@ void PrintDocument(const QTextDocument& document, QPrinter& printer, const QStri
     // that holds it.
     int dpi = printerDpi;
     std::unique_ptr<Layout> laid = LayOut(document, printer, dpi, areaInches);
+    if (!laid) return Fail(reason, kReportInterrupted);
     if (laid->pages * areaInches.height() * dpi > kMaxLayoutHeight || !LaidOutInOrder(*laid->document)) {
         laid.reset();
         const qreal inches = HeightInInches(document, areaInches);
-        StopIfEnding();
+        if (EndRequested()) return Fail(reason, kReportInterrupted);
         dpi = static_cast<int>(std::min<qreal>(printerDpi, kMaxLayoutHeight / inches));
         if (dpi < kMinLayoutDpi)
-            throw ReportPrintError(std::string(kReportPrintFailed) + ": " + std::to_string(qRound(inches / areaInches.height())) +
-                                   " страниц");
+            return Fail(reason, std::string(kReportPrintFailed) + ": " +
+                                    std::to_string(qRound(inches / areaInches.height())) + " страниц");
         laid = LayOut(document, printer, dpi, areaInches);
+        if (!laid) return Fail(reason, kReportInterrupted);
     }
 
     QPainter painter;
-    if (!painter.begin(&printer)) throw ReportPrintError(kReportPrintFailed);
+    if (!painter.begin(&printer)) return Fail(reason, kReportPrintFailed);
     const QSizeF page = areaInches * dpi;
     const qreal scale = qreal(printerDpi) / dpi;
     for (int i = 0; i < laid->pages; ++i) {
         if (EndRequested()) {
             printer.abort();  // the job is dropped, not sent half printed
-            throw ReportInterrupted(kReportInterrupted);
+            return Fail(reason, kReportInterrupted);
         }
-        if (i > 0 && !printer.newPage()) throw ReportPrintError(kReportPrintFailed);
+        if (i > 0 && !printer.newPage()) return Fail(reason, kReportPrintFailed);
         painter.save();
         painter.scale(scale, scale);
         // The view stops short of the next page, so a block that begins exactly there is
@@ -160,30 +160,27 @@ void PrintDocument(const QTextDocument& document, QPrinter& printer, const QStri
         laid->document->drawContents(&painter, view);
         painter.restore();
     }
-    if (!painter.end()) throw ReportPrintError(kReportPrintFailed);
+    if (!painter.end()) return Fail(reason, kReportPrintFailed);
+    return true;
 }
 
-void PrintReport(QTextDocument& surface, QPrinter& printer, const std::string& templatePath,
-                 const ReportValues& values) {
+bool PrintReport(QTextDocument& surface, QPrinter& printer, const std::string& templatePath,
+                 const ReportValues& values, std::string* reason) {
     RichTextDocument document;
-    document.LoadFromFile(templatePath);
+    if (!document.LoadFromFile(templatePath, reason)) return false;
     FillReport(document, values);
     // The values filled in are short, but they count too.
     if (const std::optional<std::string> breach = BudgetBreach(document.Formatted()))
-        throw ReportTemplateTooLarge(templatePath + ": " + kTemplateBeyondBudget + *breach);
-    StopIfEnding();
-    BuildTextDocument(document.Formatted(), surface);
-    PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+        return Fail(reason, templatePath + ": " + kTemplateBeyondBudget + *breach);
+    if (EndRequested()) return Fail(reason, kReportInterrupted);
+    return BuildTextDocument(document.Formatted(), surface, reason) &&
+           PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle), reason);
 }
 
 std::vector<std::string> OfferReportPage(QPrinter& printer, const std::string& templatePath) {
     std::vector<std::string> notes;
     RichTextDocument document;
-    try {
-        document.LoadFromFile(templatePath);
-    } catch (const RtfLoadError&) {
-        return notes;
-    }
+    if (!document.LoadFromFile(templatePath)) return notes;
     printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout(), &notes));
     return notes;
 }

@@ -1,9 +1,12 @@
 #include "RtfReader.h"
 
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <system_error>
 
 #include "Cp1251.h"
+#include "Failure.h"
 #include "PosixFile.h"
 #include "ReportBudget.h"
 
@@ -32,43 +35,42 @@ std::vector<std::string> SplitLines(std::string_view text) {
 }
 
 // Rich text, or plain text in code page 1251, within the report's limits.
-FormattedDocument ReadTemplate(std::string_view content) {
-    if (content.substr(0, 5) == "{\\rtf") return ReadRtf(content, true);
-    FormattedDocument document = PlainDocument(SplitLines(Cp1251ToUtf8(content)));
-    if (const std::optional<std::string> breach = BudgetBreach(document))
-        throw ReportTemplateTooLarge(kTemplateBeyondBudget + *breach);
-    return document;
+bool ReadTemplate(std::string_view content, FormattedDocument& document, std::string* reason) {
+    if (content.substr(0, 5) == "{\\rtf") return ReadRtf(content, document, reason, true);
+    FormattedDocument plain = PlainDocument(SplitLines(Cp1251ToUtf8(content)));
+    if (const std::optional<std::string> breach = BudgetBreach(plain))
+        return Fail(reason, kTemplateBeyondBudget + *breach);
+    document = std::move(plain);
+    return true;
 }
 
-// The whole file, or RtfLoadError with the system's reason (for a folder, or a failing disk).
-std::string ReadWholeFile(const std::string& path) {
+// The whole file, or false with the system's reason (for a folder, or a failing disk).
+bool ReadWholeFile(const std::string& path, std::string& content, std::string* reason) {
     std::error_code error;
     const auto size = std::filesystem::file_size(path, error);
     if (!error && size > ReportBudget::kFileBytes)
-        throw ReportTemplateTooLarge(path + ": " + kTemplateBeyondBudget + FileBytesLimitText());
+        return Fail(reason, path + ": " + kTemplateBeyondBudget + FileBytesLimitText());
     PosixFile file;
-    std::string content;
     if (!file.OpenForReading(path) || !file.ReadAll(content))
-        throw RtfLoadError("Cannot open file \"" + path + "\". " + file.FailureText());
-    return content;
+        return Fail(reason, "Cannot open file \"" + path + "\". " + file.FailureText());
+    return true;
 }
 
 }  // namespace
 
-void RichTextDocument::LoadFromFile(const std::string& path) {
-    const std::string content = ReadWholeFile(path);
+bool RichTextDocument::LoadFromFile(const std::string& path, std::string* reason) {
+    std::string content;
+    if (!ReadWholeFile(path, content, reason)) return false;
     if (content.size() > ReportBudget::kFileBytes)
-        throw ReportTemplateTooLarge(path + ": " + kTemplateBeyondBudget + FileBytesLimitText());
-    try {
-        document_ = ReadTemplate(content);
-    } catch (const ReportTemplateTooLarge& e) {
-        throw ReportTemplateTooLarge(path + ": " + e.what());
-    }
+        return Fail(reason, path + ": " + kTemplateBeyondBudget + FileBytesLimitText());
+    std::string why;
+    if (!ReadTemplate(content, document_, &why)) return Fail(reason, path + ": " + why);
+    return true;
 }
 
-void RichTextDocument::LoadFromRtf(std::string_view rtf) {
-    if (rtf.size() > ReportBudget::kFileBytes) throw ReportTemplateTooLarge(kTemplateBeyondBudget + FileBytesLimitText());
-    document_ = ReadTemplate(rtf);
+bool RichTextDocument::LoadFromRtf(std::string_view rtf, std::string* reason) {
+    if (rtf.size() > ReportBudget::kFileBytes) return Fail(reason, kTemplateBeyondBudget + FileBytesLimitText());
+    return ReadTemplate(rtf, document_, reason);
 }
 
 std::string RichTextDocument::GetText() const {

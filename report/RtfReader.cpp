@@ -6,10 +6,12 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "Failure.h"
 #include "ReportBudget.h"
-#include "RtfControlWords.h"
 #include "RtfCodePages.h"
+#include "RtfControlWords.h"
 #include "Utf8.h"
 
 namespace qel {
@@ -92,9 +94,12 @@ public:
                 default: TextByte(c); break;
             }
         }
-        Finish();
+        if (!breach_) Finish();
         return std::move(doc_);
     }
+
+    // The limit of ReportBudget that stopped the reading, if one did.
+    const std::optional<std::string>& Breach() const { return breach_; }
 
 private:
     GroupState& State() { return overflowDepth_ > 0 || stack_.empty() ? overflow_ : stack_.back(); }
@@ -240,13 +245,14 @@ private:
         Counted([](BudgetCount& c) { c.Characters(1); });
     }
 
-    // Counts what the document gained, and stops reading at the first limit passed.
+    // Counts what the document gained, and ends the reading at the first limit passed:
+    // what the step under way adds after it is dropped with the document.
     template <class Step>
     void Counted(Step step) {
-        if (!budgeted_) return;
+        if (!budgeted_ || breach_) return;
         step(budget_);
-        if (const std::optional<std::string> breach = budget_.Breach())
-            throw ReportTemplateTooLarge(kTemplateBeyondBudget + *breach);
+        breach_ = budget_.Breach();
+        if (breach_) ended_ = true;
     }
 
     // The font of the text now, and whether it is a symbol font (character set 2, or a
@@ -750,6 +756,7 @@ private:
     BudgetCount budget_;
     std::size_t pos_ = 0;
     bool ended_ = false;
+    std::optional<std::string> breach_;
     std::vector<GroupState> stack_;
     std::size_t overflowDepth_ = 0;
     GroupState overflow_;  // shared by every group nested beyond the limit
@@ -779,11 +786,14 @@ private:
 
 }  // namespace
 
-FormattedDocument ReadRtf(std::string_view rtf, bool budgeted) {
-    if (rtf.substr(0, 5) != "{\\rtf") throw RtfLoadError("The content is not a rich-text document.");
-    FormattedDocument document = Parser(rtf, budgeted).Run();
-    SettleLastLine(document);
-    return document;
+bool ReadRtf(std::string_view rtf, FormattedDocument& document, std::string* reason, bool budgeted) {
+    if (rtf.substr(0, 5) != "{\\rtf") return Fail(reason, "The content is not a rich-text document.");
+    Parser parser(rtf, budgeted);
+    FormattedDocument read = parser.Run();
+    if (parser.Breach()) return Fail(reason, kTemplateBeyondBudget + *parser.Breach());
+    SettleLastLine(read);
+    document = std::move(read);
+    return true;
 }
 
 }  // namespace qel

@@ -1,5 +1,4 @@
 #pragma once
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,26 +7,16 @@
 
 namespace qel {
 
-// A rich-text file that cannot be opened or read, or content that is not rich text.
-class RtfLoadError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
-// A report template beyond one of the limits of ReportBudget; the message names the limit.
-class ReportTemplateTooLarge : public RtfLoadError {
-public:
-    using RtfLoadError::RtfLoadError;
-};
-
-// An RTF document with its formatting. Throws RtfLoadError unless the text begins with
-// "{\rtf". Any other malformed content is read as far as it makes sense, in time linear in
-// its length and with bounded nesting. What it cannot show (pictures other than PNG and
-// JPEG, fields' instructions, footnotes, headers...) is left out with the text around kept.
-// List paragraphs keep the marker the writer stored ("1.", a bullet); the characters of
-// symbol fonts become their Unicode characters. `budgeted`: reading stops with
-// ReportTemplateTooLarge as soon as the document passes a limit of ReportBudget.
-FormattedDocument ReadRtf(std::string_view rtf, bool budgeted = false);
+// An RTF document with its formatting, into `document`. False, with the reason in
+// `reason` if given, unless the text begins with "{\rtf". Any other malformed content is
+// read as far as it makes sense, in time linear in its length and with bounded nesting.
+// What it cannot show (pictures other than PNG and JPEG, fields' instructions, footnotes,
+// headers...) is left out with the text around kept. List paragraphs keep the marker the
+// writer stored ("1.", a bullet); the characters of symbol fonts become their Unicode
+// characters. `budgeted`: reading stops as soon as the document passes a limit of
+// ReportBudget, with false and the reason "Шаблон отчёта превышает предел: <limit>".
+[[nodiscard]] bool ReadRtf(std::string_view rtf, FormattedDocument& document, std::string* reason = nullptr,
+                           bool budgeted = false);
 
 // The report's document: loaded from a rich-text file with its formatting, its text taken
 // out and put back as plain text, or its text replaced in place keeping the formatting.
@@ -35,13 +24,14 @@ class RichTextDocument {
 public:
     // Replaces the content with the text of the file, within the limits of ReportBudget.
     // A file without the rich-text header is plain text in code page 1251 (an empty file
-    // an empty document), as a rich-text view loads it. Throws RtfLoadError
-    // "Cannot open file "<path>". <reason>" when the file cannot be opened or read, and
-    // ReportTemplateTooLarge "<path>: Шаблон отчёта превышает предел: <limit>" when it is
-    // beyond a limit; the document is then left as it was.
-    void LoadFromFile(const std::string& path);
-    // The same from content in memory (rich text, else plain text in code page 1251).
-    void LoadFromRtf(std::string_view rtf);
+    // an empty document), as a rich-text view loads it. False, with the reason in `reason`
+    // if given, when the file cannot be opened or read ("Cannot open file "<path>".
+    // <reason>") or is beyond a limit ("<path>: Шаблон отчёта превышает предел: <limit>");
+    // the document is then left as it was.
+    [[nodiscard]] bool LoadFromFile(const std::string& path, std::string* reason = nullptr);
+    // The same from content in memory (rich text, else plain text in code page 1251); the
+    // reason of a content beyond a limit names no file.
+    [[nodiscard]] bool LoadFromRtf(std::string_view rtf, std::string* reason = nullptr);
 
     // Each line followed by CR LF.
     std::string GetText() const;

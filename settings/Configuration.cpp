@@ -44,7 +44,7 @@ ProgramOptions LoadSettings(const IniFile& file, std::string* readProblem) {
     return o;
 }
 
-void SaveSettings(IniFile& file, const ProgramOptions& options) {
+bool SaveSettings(IniFile& file, const ProgramOptions& options, std::string* reason) {
     ProgramOptions o = options;  // the table's members are reached through a mutable object
     IniWrites w;
     for (const SettingsKey& key : kSettingsKeys) {
@@ -56,7 +56,7 @@ void SaveSettings(IniFile& file, const ProgramOptions& options) {
         }
     }
     // One write of the file, keys in the table's order, byte for byte as single writes.
-    file.WriteSection(kConfigurationSection, w);
+    return file.WriteSection(kConfigurationSection, w, reason);
 }
 
 std::vector<UnkeptValue> KeepValuesTheFileCannotHold(const std::string& settingsFile, ProgramOptions& wanted,

@@ -10,7 +10,6 @@
 namespace qel {
 
 inline constexpr const char* kConfigurationSection = "QEL1_Agent";
-inline constexpr const char* kConfigurationReadError = "Ошибка при доступе к записанной конфигурации";
 inline constexpr const char* kConfigurationWriteError = "Ошибка при записи текущей конфигурации в реестр";
 
 // Entries of the selection lists the configuration refers to.
@@ -75,8 +74,8 @@ public:
 // be read gives the defaults, and `readProblem` (if given) says why; it is empty otherwise.
 ProgramOptions LoadSettings(const IniFile& file, std::string* readProblem = nullptr);
 // Writes the keys of SettingsKeys.h in order with one write of the file. A refused write
-// (IniWriteError, with the file and the reason) leaves the file as it was.
-void SaveSettings(IniFile& file, const ProgramOptions& options);
+// gives false, with the reason in `reason` if given, and leaves the file as it was.
+[[nodiscard]] bool SaveSettings(IniFile& file, const ProgramOptions& options, std::string* reason = nullptr);
 
 // The texts (UTF-8) of the settings that a value of the file could not keep, and the keys
 // of the file's values in the settings window.

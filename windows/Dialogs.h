@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <exception>
 
 class QDialog;
 class QWidget;
@@ -40,5 +41,19 @@ void SetProgramTitle(const QString& title);
 // The program's dialogs: real Qt dialogs unless a test has put its own in place.
 Dialogs& AppDialogs();
 void SetAppDialogs(Dialogs* dialogs);  // null restores the real dialogs
+
+// Runs the work of a slot, or of a handler the event loop calls. An exception that left
+// the slot would be undefined behaviour in Qt: one that the work lets out becomes the
+// general error box with its text, over `parent`, and the program goes on.
+template <class Work>
+void RunHandler(QWidget* parent, Work&& work) {
+    try {
+        work();
+    } catch (const std::exception& e) {
+        AppDialogs().Error(parent, QString::fromUtf8(e.what()));
+    } catch (...) {
+        AppDialogs().Error(parent, QStringLiteral("Unknown exception"));
+    }
+}
 
 }  // namespace qel

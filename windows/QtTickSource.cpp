@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "Dialogs.h"
 #include "SerialPortDriver.h"
 
 namespace qel {
@@ -15,9 +16,10 @@ QtTickSource::QtTickSource() {
     // The timer re-arms itself first, so the next tick may come while this one's handler
     // runs a nested event loop (a modal box).
     QObject::connect(&timer_, &QTimer::timeout, [this] {
-        // A copy: the handler may restart or stop this source while it runs.
+        // A copy: the handler may restart or stop this source while it runs. What it lets
+        // out is caught here (RunHandler); the box has no window of its own to sit over.
         const std::function<void()> onTick = onTick_;
-        if (onTick) onTick();
+        if (onTick) RunHandler(nullptr, onTick);
     });
 }
 

@@ -9,12 +9,13 @@
 #include <QStyle>
 
 #include <cstdio>
-#include <exception>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "Bell.h"
 #include "Dialogs.h"
+#include "Failure.h"
 #include "FixedLayoutFont.h"
 #include "HelpDocument.h"
 #include "PortPaths.h"
@@ -148,29 +149,33 @@ void TComSetup::BuildMenus() {
 }
 
 void TComSetup::ConnectHandlers() {
-    connect(ui_->BitBtn1, &QPushButton::clicked, this, &TComSetup::BitBtn1Click);
-    connect(ui_->BitBtn2, &QPushButton::clicked, this, &TComSetup::BitBtn2Click);
-    connect(ui_->N2, &QAction::triggered, this, &TComSetup::Edit1Click);
-    connect(ui_->N6, &QAction::triggered, this, &TComSetup::N6Click);
-    connect(ui_->N3, &QAction::triggered, this, &TComSetup::N3Click);
-    connect(ui_->N10, &QAction::triggered, this, &TComSetup::N10Click);
+    // What a handler lets out is caught at its slot (RunHandler), never left to Qt.
+    const auto caught = [this](void (TComSetup::*handler)()) {
+        return [this, handler] { RunHandler(this, [this, handler] { (this->*handler)(); }); };
+    };
+    connect(ui_->BitBtn1, &QPushButton::clicked, this, caught(&TComSetup::BitBtn1Click));
+    connect(ui_->BitBtn2, &QPushButton::clicked, this, caught(&TComSetup::BitBtn2Click));
+    connect(ui_->N2, &QAction::triggered, this, caught(&TComSetup::Edit1Click));
+    connect(ui_->N6, &QAction::triggered, this, caught(&TComSetup::N6Click));
+    connect(ui_->N3, &QAction::triggered, this, caught(&TComSetup::N3Click));
+    connect(ui_->N10, &QAction::triggered, this, caught(&TComSetup::N10Click));
     connect(ui_->ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ShowPortHint(0); });
     connect(ui_->ComboBox2, &QComboBox::currentIndexChanged, this, [this] { ShowPortHint(1); });
-    connect(ui_->N7, &QAction::triggered, this, &TComSetup::N7Click);
-    connect(ui_->LOG1, &QAction::triggered, this, &TComSetup::LOG1Click);
-    connect(ui_->N8, &QAction::triggered, this, &TComSetup::N8Click);
-    connect(ui_->actAbout, &QAction::triggered, this, &TComSetup::N7Click);
-    connect(ui_->actOptions, &QAction::triggered, this, &TComSetup::N9Click);
-    connect(ui_->actExit, &QAction::triggered, this, &TComSetup::actExitExecute);
+    connect(ui_->N7, &QAction::triggered, this, caught(&TComSetup::N7Click));
+    connect(ui_->LOG1, &QAction::triggered, this, caught(&TComSetup::LOG1Click));
+    connect(ui_->N8, &QAction::triggered, this, caught(&TComSetup::N8Click));
+    connect(ui_->actAbout, &QAction::triggered, this, caught(&TComSetup::N7Click));
+    connect(ui_->actOptions, &QAction::triggered, this, caught(&TComSetup::N9Click));
+    connect(ui_->actExit, &QAction::triggered, this, caught(&TComSetup::actExitExecute));
     // A pick by the user; a selection made by the program raises nothing here.
-    connect(ui_->CB_QELType1, &QComboBox::activated, this, &TComSetup::CB_QELType1Change);
-    connect(ui_->CB_QELType2, &QComboBox::activated, this, &TComSetup::CB_QELType2Change);
+    connect(ui_->CB_QELType1, &QComboBox::activated, this, caught(&TComSetup::CB_QELType1Change));
+    connect(ui_->CB_QELType2, &QComboBox::activated, this, caught(&TComSetup::CB_QELType2Change));
     connect(ui_->ListBox1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu1->popup(ui_->ListBox1->viewport()->mapToGlobal(pos)); });
     ui_->Edit1->installEventFilter(this);
-    connect(&Timer1, &QTimer::timeout, this, &TComSetup::Timer1Timer);
-    connect(ui_->Edit1, &QLineEdit::textChanged, this, &TComSetup::UpdateDataFileHint);
-    connect(ui_->CB_MultyFiles, &QCheckBox::toggled, this, &TComSetup::UpdateDataFileHint);
+    connect(&Timer1, &QTimer::timeout, this, caught(&TComSetup::Timer1Timer));
+    connect(ui_->Edit1, &QLineEdit::textChanged, this, caught(&TComSetup::UpdateDataFileHint));
+    connect(ui_->CB_MultyFiles, &QCheckBox::toggled, this, caught(&TComSetup::UpdateDataFileHint));
     // A window that starts minimised gets its first focus only afterwards.
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now != nullptr && isMinimized() && now->window() == this) SetFocusAside(now);
@@ -180,14 +185,10 @@ void TComSetup::ConnectHandlers() {
 // --- creation and destruction ---
 
 void TComSetup::FormCreate() {
-    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { connections_.KeeperTick(); });
+    keeperTicks_.Start(ConnectionKeeper::kTickMs, [this] { RunHandler(this, [this] { connections_.KeeperTick(); }); });
 
     SettingsFile = std::make_unique<IniFile>(ConfigurationFilePath(surroundings_.folders));
-    try {
-        LoadSettings();
-    } catch (...) {
-        diagnostics_.Report(kConfigurationReadError);
-    }
+    LoadSettings();
     ApplyConnections();
 }
 
@@ -197,16 +198,10 @@ void TComSetup::FormDestroy() {
     if (SettingsFile) {
         // Nothing may stop the program from ending now: no box is shown; the list (and
         // the terminal) say what could not be saved.
-        try {
-            SaveSettings(false);
-        } catch (const IniWriteError& e) {
-            const std::string text = SettingsNotSavedText(e.Path(), e.Reason());
-            diagnostics_.Note(text);
-            std::fprintf(stderr, "qel1-agent: %s\n", text.c_str());
-        } catch (const std::exception& e) {
-            std::fprintf(stderr, "qel1-agent: settings not saved: %s\n", e.what());
-        } catch (...) {
-            std::fprintf(stderr, "qel1-agent: settings not saved\n");
+        std::string failure;
+        if (!SaveSettings(false, &failure)) {
+            diagnostics_.Note(failure);
+            std::fprintf(stderr, "qel1-agent: %s\n", failure.c_str());
         }
     }
     SettingsFile.reset();
@@ -227,7 +222,7 @@ void TComSetup::LoadSettings() {
 // A value that the file's encoding cannot hold is not written: the file keeps the value it
 // has, the controls show it again, and the list (with a box while the window is there)
 // says which characters could not be kept.
-void TComSetup::SaveSettings(bool windowStays) {
+bool TComSetup::SaveSettings(bool windowStays, std::string* reason) {
     ProgramOptions options = Options();
     const std::vector<UnkeptValue> unkept = KeepValuesTheFileCannotHold(SettingsFile->Path(), options, storedOptions_);
     for (const UnkeptValue& value : unkept) {
@@ -245,8 +240,11 @@ void TComSetup::SaveSettings(bool windowStays) {
             if (TQEL1M_Control* window = ControlWindow(connection)) window->SetDeviceNameText(name);
         }
     }
-    qel::SaveSettings(*SettingsFile, options);
+    std::string refused;
+    if (!qel::SaveSettings(*SettingsFile, options, &refused))
+        return Fail(reason, SettingsNotSavedText(SettingsFile->Path(), refused));
     storedOptions_ = options;
+    return true;
 }
 
 void TComSetup::ApplyConnections() { connections_.Apply(Options()); }
@@ -257,24 +255,14 @@ void TComSetup::BitBtn1Click() {
     // Closing a port also ends the reopening of a lost one.
     connections_.Disconnect();
     ApplyConnections();
-    try {
-        SaveSettings(true);
-    } catch (const IniWriteError& e) {
-        diagnostics_.ReportWithDetail(kConfigurationWriteError, SettingsNotSavedText(e.Path(), e.Reason()));
-    } catch (...) {
-        diagnostics_.Report(kConfigurationWriteError);
-    }
+    std::string failure;
+    if (!SaveSettings(true, &failure)) diagnostics_.ReportWithDetail(kConfigurationWriteError, failure);
     HideMainWindow();
 }
 
-// A file that cannot be read gives the defaults and says why (LoadSettings); what else
-// goes wrong is reported here, as at creation, and does not leave the slot.
+// A file that cannot be read gives the defaults and says why (LoadSettings).
 void TComSetup::BitBtn2Click() {
-    try {
-        LoadSettings();
-    } catch (...) {
-        diagnostics_.Report(kConfigurationReadError);
-    }
+    LoadSettings();
     ApplyConnections();
     HideMainWindow();
 }
@@ -409,7 +397,7 @@ void TComSetup::SetFocusAside(QWidget* focused) {
 bool TComSetup::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->Edit1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-        Edit1Click();
+        RunHandler(this, [this] { Edit1Click(); });
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -175,8 +175,9 @@ private:
 
     void LoadSettings();
     // `windowStays`: the window lives on (Accept), so a box may be shown and the controls
-    // brought back to what the file keeps.
-    void SaveSettings(bool windowStays);
+    // brought back to what the file keeps. False when the file refused the write, with the
+    // list's text of why (SettingsNotSavedText) in `reason` if given.
+    [[nodiscard]] bool SaveSettings(bool windowStays, std::string* reason = nullptr);
     void ApplyConnections();
     void BuildMenus();
     void FrameGroupsAroundTheirControls();

@@ -3,16 +3,16 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QPrinter>
 #include <QPushButton>
 #include <QShortcutEvent>
-#include <QKeySequence>
-#include <QLoggingCategory>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextOption>
-#include <exception>
+#include <string>
 #include <utility>
 
 #include "Dialogs.h"
@@ -90,14 +90,7 @@ TQEL1M_Control::~TQEL1M_Control() = default;
 template <class Action>
 void TQEL1M_Control::RunAction(Action&& action) {
     HandlerScope scope(*this);
-    try {
-        action();
-    } catch (const ReportInterrupted&) {
-        // The program is ending: no box that would hold it; the event loop ends it next.
-        shared_.Log.Note(kReportInterrupted);
-    } catch (const std::exception& e) {
-        AppDialogs().Error(this, Q(e.what()));
-    }
+    RunHandler(this, std::forward<Action>(action));
 }
 
 int TQEL1M_Control::Connection() const {
@@ -230,7 +223,13 @@ void TQEL1M_Control::BtnSaveClick() {
     if (!written || !shared_.PrintRequested) return;
     QPrinter& printer = Printer();
     if (!AppDialogs().SelectPrinter(this, printer)) return;
-    PrintReport(RichEdit, printer, ReportTemplatePath(shared_.Folders), taken);
+    std::string failure;
+    if (!PrintReport(RichEdit, printer, ReportTemplatePath(shared_.Folders), taken, &failure)) {
+        // The program is ending: no box that would hold it; the event loop ends it next.
+        if (failure == kReportInterrupted) shared_.Log.Note(failure);
+        else AppDialogs().Error(this, Q(failure));
+        return;
+    }
     BtnClearClick();
 }
 

@@ -65,24 +65,33 @@ TEST_F(IniFileTest, TypedReads) {
 
 TEST_F(IniFileTest, TypedWritesInOrder) {
     IniFile fresh(dir_ / "new.ini");
-    fresh.WriteBool("QEL1_Agent", "Con1check", true);
-    fresh.WriteBool("QEL1_Agent", "Con2check", false);
-    fresh.WriteInteger("QEL1_Agent", "Con1numCOM", 0);
-    fresh.WriteInteger("QEL1_Agent", "Con1Speed", -1);
-    fresh.WriteInteger("QEL1_Agent", "Big", INT_MIN);
-    fresh.WriteString("QEL1_Agent", "Name1", "Кабинет 3");
-    fresh.WriteInteger("QEL1_Agent", "Con1Speed", 1);
+    ASSERT_TRUE(fresh.WriteBool("QEL1_Agent", "Con1check", true));
+    ASSERT_TRUE(fresh.WriteBool("QEL1_Agent", "Con2check", false));
+    ASSERT_TRUE(fresh.WriteInteger("QEL1_Agent", "Con1numCOM", 0));
+    ASSERT_TRUE(fresh.WriteInteger("QEL1_Agent", "Con1Speed", -1));
+    ASSERT_TRUE(fresh.WriteInteger("QEL1_Agent", "Big", INT_MIN));
+    ASSERT_TRUE(fresh.WriteString("QEL1_Agent", "Name1", "Кабинет 3"));
+    ASSERT_TRUE(fresh.WriteInteger("QEL1_Agent", "Con1Speed", 1));
     EXPECT_EQ(test::ReadBytes(fresh.Path()),
               "[QEL1_Agent]\r\nCon1check=1\r\nCon2check=0\r\nCon1numCOM=0\r\nCon1Speed=1\r\nBig=-2147483648\r\n"
               "Name1=\xCA\xE0\xE1\xE8\xED\xE5\xF2 3\r\n");
     EXPECT_EQ(fresh.ReadInteger("QEL1_Agent", "Big", 0), INT_MIN);
 }
 
-TEST_F(IniFileTest, RefusedWriteIsAnErrorTheCallerSees) {
+TEST_F(IniFileTest, RefusedWriteIsAFailureTheCallerSeesWithItsReason) {
     const std::string before = test::ReadBytes(ini_.Path());
     IniFile throughFile(ini_.Path() + "/x.ini");
-    EXPECT_THROW(throughFile.WriteInteger("QEL1_Agent", "Con1check", 1), IniWriteError);
-    EXPECT_THROW(IniFile("").WriteBool("QEL1_Agent", "Con1check", true), IniWriteError);
+    std::string reason;
+    EXPECT_FALSE(throughFile.WriteInteger("QEL1_Agent", "Con1check", 1, &reason));
+    EXPECT_EQ(reason, "в пути к нему не папка");
+    reason.clear();
+    EXPECT_FALSE(IniFile("").WriteBool("QEL1_Agent", "Con1check", true, &reason));
+    EXPECT_EQ(reason, "нет имени файла");
+    IniWrites writes;
+    writes.WriteBool("Con1check", true);
+    reason.clear();
+    EXPECT_FALSE(throughFile.WriteSection("QEL1_Agent", writes, &reason));
+    EXPECT_EQ(reason, "в пути к нему не папка");
     EXPECT_EQ(test::ReadBytes(ini_.Path()), before);
 }
 

@@ -14,8 +14,16 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// Rich text that must read.
+FormattedDocument Read(std::string_view rtf) {
+    FormattedDocument document;
+    std::string reason;
+    EXPECT_TRUE(ReadRtf(rtf, document, &reason)) << reason;
+    return document;
+}
+
 FormattedDocument LoadCorpus(const std::string& name) {
-    return ReadRtf(test::ReadBytes(std::string(QEL_RTF_CORPUS_DIR) + "/" + name));
+    return Read(test::ReadBytes(std::string(QEL_RTF_CORPUS_DIR) + "/" + name));
 }
 
 // The text pieces of a paragraph with their format, pictures and line breaks as markers.
@@ -152,7 +160,7 @@ TEST(FormattedReader, PicturesInPngAndJpegOnly) {
 }
 
 TEST(FormattedReader, ImpossibleValuesAreKeptInBounds) {
-    const FormattedDocument doc = ReadRtf(
+    const FormattedDocument doc = Read(
         "{\\rtf1\\paperw-5\\paperh99999999999\\margl-7 \\fs0 a\\fs99999 b\\li99999999 c\\par"
         "{\\pict\\pngblip\\picwgoal99999999\\picscalex99999 00}\\par}");
     EXPECT_EQ(doc.page.width, 0);
@@ -170,7 +178,7 @@ TEST(FormattedReader, ImpossibleValuesAreKeptInBounds) {
 
 std::vector<std::string> PlainRoundTrip(const std::string& rtf, const std::vector<std::pair<std::string, std::string>>& steps) {
     RichTextDocument doc;
-    doc.LoadFromRtf(rtf);
+    EXPECT_TRUE(doc.LoadFromRtf(rtf));
     for (const auto& [pattern, value] : steps) doc.SetText(ReplaceText(doc.GetText(), pattern, value, ReplaceAll));
     return doc.Lines();
 }
@@ -178,7 +186,7 @@ std::vector<std::string> PlainRoundTrip(const std::string& rtf, const std::vecto
 std::vector<std::string> Formatted(const std::string& rtf, const std::vector<std::pair<std::string, std::string>>& steps,
                                    RichTextDocument* out = nullptr) {
     RichTextDocument doc;
-    doc.LoadFromRtf(rtf);
+    EXPECT_TRUE(doc.LoadFromRtf(rtf));
     for (const auto& [pattern, value] : steps) doc.Replace(pattern, value);
     if (out) *out = doc;
     return doc.Lines();

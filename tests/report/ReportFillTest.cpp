@@ -14,7 +14,7 @@ namespace {
 
 std::string Filled(const std::string& rtf, const ReportValues& values) {
     RichTextDocument document;
-    document.LoadFromRtf(rtf);
+    EXPECT_TRUE(document.LoadFromRtf(rtf));
     FillReport(document, values);
     return document.GetText();
 }
@@ -72,7 +72,7 @@ TEST(ReportTemplate, PathIsBesideTheExecutable) {
 // The template the program ships, as the build put it beside the executables.
 TEST(ReportTemplate, ShippedTemplateIsRussianAndHoldsEachPlaceholderOnce) {
     RichTextDocument document;
-    ASSERT_NO_THROW(document.LoadFromFile(ReportTemplatePath(CurrentProgramFolders())));
+    ASSERT_TRUE(document.LoadFromFile(ReportTemplatePath(CurrentProgramFolders())));
     const std::string text = document.GetText();
     EXPECT_NE(text.find("Протокол рентгенологического исследования"), std::string::npos) << text;
     for (const char* placeholder :

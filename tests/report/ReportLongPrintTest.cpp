@@ -38,18 +38,20 @@ TEST(ReportPrint, TemplateOfTwoHundredThousandLinesPrintsWhole) {
     for (int i = 1; i <= 200000; ++i) rtf += "line " + std::to_string(i) + "\\par\n";
     rtf += "}";
     // Far beyond a report template's budget: the printing itself is what is tried here.
-    const FormattedDocument document = ReadRtf(rtf);
+    FormattedDocument document;
+    ASSERT_TRUE(ReadRtf(rtf, document));
     test::TempFolder dir;
     const std::string pdf = dir / "long.pdf";
     const auto started = std::chrono::steady_clock::now();
     QTextDocument surface;
-    BuildTextDocument(document, surface);
+    ASSERT_TRUE(BuildTextDocument(document, surface));
     const double built = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf));
     printer.setPageLayout(DocumentPageLayout(document, printer.pageLayout()));
-    PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+    std::string failure;
+    EXPECT_TRUE(PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle), &failure)) << failure;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const int pages = PdfPages(pdf);
     std::printf("200000 lines: %d pages in %.1f s (%.1f s to build the document)\n", pages, seconds, built);

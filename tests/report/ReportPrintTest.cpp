@@ -54,7 +54,7 @@ std::vector<std::string> CorpusTemplates() {
 // ReplaceText with ReplaceAll, set text.
 std::vector<std::string> PlainRoundTrip(const std::string& path) {
     RichTextDocument document;
-    document.LoadFromFile(path);
+    EXPECT_TRUE(document.LoadFromFile(path));
     for (const auto& [placeholder, value] : kValues)
         document.SetText(ReplaceText(document.GetText(), placeholder, value, ReplaceAll));
     return document.Lines();
@@ -62,7 +62,7 @@ std::vector<std::string> PlainRoundTrip(const std::string& path) {
 
 RichTextDocument FilledFormatted(const std::string& path) {
     RichTextDocument document;
-    document.LoadFromFile(path);
+    EXPECT_TRUE(document.LoadFromFile(path));
     for (const auto& [placeholder, value] : kValues) document.Replace(placeholder, value);
     return document;
 }
@@ -118,13 +118,14 @@ bool RowsReadOnOneLine(const FormattedDocument& doc) {
 
 std::string PrintToPdf(const RichTextDocument& document, const std::string& pdf) {
     QTextDocument surface;
-    BuildTextDocument(document.Formatted(), surface);
+    EXPECT_TRUE(BuildTextDocument(document.Formatted(), surface));
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(QString::fromStdString(pdf));
     // The page the printer dialog offers (the template's), taken as it is.
     printer.setPageLayout(DocumentPageLayout(document.Formatted(), printer.pageLayout()));
-    PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+    std::string failure;
+    EXPECT_TRUE(PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle), &failure)) << failure;
     // The physical layout keeps the cells of a row and the columns set by tabs on one line.
     return test::ToolOutput(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("-enc"),
                                                           QStringLiteral("UTF-8"), QString::fromStdString(pdf),
@@ -148,7 +149,7 @@ TEST(ReportPrint, EveryTemplatePrintsTheTextOfThePlainRoundTrip) {
         EXPECT_EQ(filled.Lines(), plain);
 
         QTextDocument built;
-        BuildTextDocument(filled.Formatted(), built);
+        ASSERT_TRUE(BuildTextDocument(filled.Formatted(), built));
         EXPECT_EQ(Lines(TextDocumentLines(built)), plain);
 
         const std::string pdf = dir / (fs::path(path).stem().string() + ".pdf");
@@ -172,10 +173,10 @@ TEST(ReportPrint, TextAfterTheLastCellOfARowKeepsItsTab) {
     for (const char* value : {"1,5", ""}) {
         SCOPED_TRACE(value);
         RichTextDocument document;
-        document.LoadFromRtf("{\\rtf1\\trowd\\cellx1000\\intbl a\\cell $<dose>\\row after\\par}");
+        ASSERT_TRUE(document.LoadFromRtf("{\\rtf1\\trowd\\cellx1000\\intbl a\\cell $<dose>\\row after\\par}"));
         document.Replace(kDosePlaceholder, value);
         QTextDocument built;
-        BuildTextDocument(document.Formatted(), built);
+        ASSERT_TRUE(BuildTextDocument(document.Formatted(), built));
         const std::vector<std::string> expected{"a\t" + std::string(value), "after"};
         EXPECT_EQ(document.Lines(), expected);
         EXPECT_EQ(Lines(TextDocumentLines(built)), expected);
@@ -202,16 +203,16 @@ TEST(ReportPrint, MutatedTemplatesBuildTheirOwnText) {
             else input.insert(std::min(at, input.size()), pieces[std::uniform_int_distribution<std::size_t>(0, 14)(rng)]);
         }
         RichTextDocument document;
-        document.LoadFromRtf(input);
+        ASSERT_TRUE(document.LoadFromRtf(input)) << "case " << i << "\n" << input;
         for (const auto& [placeholder, value] : kValues) document.Replace(placeholder, value);
         QTextDocument built;
-        BuildTextDocument(document.Formatted(), built);
+        ASSERT_TRUE(BuildTextDocument(document.Formatted(), built));
         ASSERT_EQ(Lines(TextDocumentLines(built)), document.Lines()) << "case " << i << "\n" << input;
         if (i % 40 == 0) {  // printing is slower: a sample
             QPrinter printer(QPrinter::HighResolution);
             printer.setOutputFormat(QPrinter::PdfFormat);
             printer.setOutputFileName(QString::fromStdString(dir / "m.pdf"));
-            ASSERT_NO_THROW(PrintDocument(built, printer, QStringLiteral("t")));
+            ASSERT_TRUE(PrintDocument(built, printer, QStringLiteral("t")));
         }
     }
 }
@@ -409,7 +410,7 @@ TEST(ReportPrint, APageThatCannotHoldTextGivesWayToThePrinters) {
     for (const PageCase& c : cases) {
         SCOPED_TRACE(c.page);
         RichTextDocument document;
-        document.LoadFromRtf(std::string("{\\rtf1\\ansi") + c.page + " Page text\\par}");
+        ASSERT_TRUE(document.LoadFromRtf(std::string("{\\rtf1\\ansi") + c.page + " Page text\\par}"));
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(10, 10, 10, 10),
                                           QPageLayout::Millimeter));
@@ -418,10 +419,10 @@ TEST(ReportPrint, APageThatCannotHoldTextGivesWayToThePrinters) {
         EXPECT_EQ(notes, c.note != nullptr ? std::vector<std::string>{c.note} : std::vector<std::string>{});
         const std::string pdf = dir / "page.pdf";
         QTextDocument surface;
-        BuildTextDocument(document.Formatted(), surface);
+        ASSERT_TRUE(BuildTextDocument(document.Formatted(), surface));
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(pdf));
-        PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+        ASSERT_TRUE(PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle)));
         const QSizeF size = PdfPageSize(pdf);
         EXPECT_NEAR(size.width(), c.printed.width(), 1.0);
         EXPECT_NEAR(size.height(), c.printed.height(), 1.0);
@@ -433,25 +434,46 @@ TEST(ReportPrint, APageThatCannotHoldTextGivesWayToThePrinters) {
     }
 }
 
+// A printer that cannot begin (its PDF in a folder that does not exist) is a failure the
+// caller gets back with the report's reason; nothing is written.
+TEST(ReportPrint, APrinterThatCannotBeginIsAFailureWithItsReason) {
+    RichTextDocument document;
+    ASSERT_TRUE(document.LoadFromRtf("{\\rtf1 text\\par}"));
+    QTextDocument surface;
+    ASSERT_TRUE(BuildTextDocument(document.Formatted(), surface));
+    test::TempFolder dir;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(dir / "missing/report.pdf"));
+    std::string failure;
+    EXPECT_FALSE(PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle), &failure));
+    EXPECT_EQ(failure, kReportPrintFailed);
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
 // A termination signal while pages print: the job stops at the next page, well within a
 // second, and is dropped.
 TEST(ReportPrint, AnEndRequestStopsPrintingAtTheNextPage) {
     std::string rtf = "{\\rtf1\\ansi ";
     for (int i = 1; i <= 20000; ++i) rtf += "line " + std::to_string(i) + "\\par\n";
+    FormattedDocument document;
+    ASSERT_TRUE(ReadRtf(rtf + "}", document));  // longer than a template may be: many pages
     QTextDocument surface;
-    BuildTextDocument(ReadRtf(rtf + "}"), surface);  // longer than a template may be: many pages
+    ASSERT_TRUE(BuildTextDocument(document, surface));
     test::TempFolder dir;
     using Clock = std::chrono::steady_clock;
     ClearEndRequest();
     // How long the whole print takes here; the request then comes halfway, among the pages.
+    // Why the print stopped; empty when it printed whole.
     const auto print = [&](const std::string& name) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(QString::fromStdString(dir / name));
-        PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle));
+        std::string failure;
+        return PrintDocument(surface, printer, QString::fromUtf8(kReportJobTitle), &failure) ? std::string() : failure;
     };
     const auto started = Clock::now();
-    print("whole.pdf");
+    ASSERT_EQ(print("whole.pdf"), "");
     const auto whole = Clock::now() - started;
 
     Clock::time_point requestedAt;
@@ -460,12 +482,7 @@ TEST(ReportPrint, AnEndRequestStopsPrintingAtTheNextPage) {
         requestedAt = Clock::now();
         NoteEndRequested();
     });
-    bool interrupted = false;
-    try {
-        print("stopped.pdf");
-    } catch (const ReportInterrupted&) {
-        interrupted = true;
-    }
+    const bool interrupted = print("stopped.pdf") == kReportInterrupted;
     const auto ended = Clock::now();
     signaller.join();
     ClearEndRequest();

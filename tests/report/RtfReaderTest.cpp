@@ -20,8 +20,22 @@ std::string CorpusFile(const std::string& name) { return std::string(QEL_RTF_COR
 
 Lines LoadCorpus(const std::string& name) {
     RichTextDocument doc;
-    doc.LoadFromFile(CorpusFile(name));
+    EXPECT_TRUE(doc.LoadFromFile(CorpusFile(name))) << name;
     return doc.Lines();
+}
+
+// The lines of rich text that must read.
+Lines ToLines(std::string_view rtf) {
+    Lines lines;
+    std::string reason;
+    EXPECT_TRUE(RtfToLines(rtf, lines, &reason)) << reason;
+    return lines;
+}
+
+// Why a file did not load; empty when it did.
+std::string LoadFailure(RichTextDocument& doc, const std::string& path) {
+    std::string reason;
+    return doc.LoadFromFile(path, &reason) ? std::string() : reason;
 }
 
 struct CorpusCase {
@@ -67,26 +81,30 @@ TEST(RtfReader, Corpus) {
 // view loads it; an empty file is an empty document.
 TEST(RtfReader, TemplatesThatAreNotRichTextArePlainText) {
     RichTextDocument doc;
-    doc.LoadFromFile(CorpusFile("not-rtf.rtf"));
+    ASSERT_TRUE(doc.LoadFromFile(CorpusFile("not-rtf.rtf")));
     EXPECT_EQ(doc.Lines(), Lines{"Plain text, not rich text."});
     test::TempFolder folder;
     const std::string plain = folder / "report.rtf";
     test::WriteBytes(plain, "\xC4\xEE\xE7\xE0: $<dose>\r\n{\\b not bold}\n\r\nend");
-    doc.LoadFromFile(plain);
+    ASSERT_TRUE(doc.LoadFromFile(plain));
     EXPECT_EQ(doc.Lines(), (Lines{"Доза: $<dose>", "{\\b not bold}", "", "end"}));
     test::WriteBytes(plain, "");
     doc.SetText("kept");
-    doc.LoadFromFile(plain);
+    ASSERT_TRUE(doc.LoadFromFile(plain));
     EXPECT_EQ(doc.Lines(), Lines{});
 }
 
 TEST(RtfReader, OnlyRichTextIsReadAsRichText) {
-    EXPECT_THROW(RtfToLines(""), RtfLoadError);
-    EXPECT_THROW(RtfToLines("{\\rt"), RtfLoadError);
-    EXPECT_THROW(RtfToLines(" {\\rtf1 x}"), RtfLoadError);
-    EXPECT_THROW(RtfToLines("{\\RTF1 x}"), RtfLoadError);
-    EXPECT_EQ(RtfToLines("{\\rtf"), Lines{});
-    EXPECT_EQ(RtfToLines("{\\rtf1}"), Lines{});
+    for (const std::string_view text : {"", "{\\rt", " {\\rtf1 x}", "{\\RTF1 x}"}) {
+        SCOPED_TRACE(text);
+        Lines lines{"kept"};
+        std::string reason;
+        EXPECT_FALSE(RtfToLines(text, lines, &reason));
+        EXPECT_EQ(reason, "The content is not a rich-text document.");
+        EXPECT_EQ(lines, Lines{"kept"});
+    }
+    EXPECT_EQ(ToLines("{\\rtf"), Lines{});
+    EXPECT_EQ(ToLines("{\\rtf1}"), Lines{});
 }
 
 TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
@@ -94,29 +112,17 @@ TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
     RichTextDocument doc;
     doc.SetText("kept");
     const std::string missing = folder / "report.rtf";
-    try {
-        doc.LoadFromFile(missing);
-        FAIL() << "missing file loaded";
-    } catch (const RtfLoadError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\". No such file or directory");
-    }
-    try {
-        doc.LoadFromFile(folder.Path());
-        FAIL() << "folder loaded";
-    } catch (const RtfLoadError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + folder.Path() + "\". Is a directory");
-    }
+    EXPECT_EQ(LoadFailure(doc, missing), "Cannot open file \"" + missing + "\". No such file or directory");
+    EXPECT_EQ(LoadFailure(doc, folder.Path()), "Cannot open file \"" + folder.Path() + "\". Is a directory");
     // A named pipe would keep the window waiting for a writer for ever.
     const std::string pipe = folder / "pipe.rtf";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0666), 0);
-    EXPECT_EQ(test::RunBounded([&] {
-                  try {
-                      doc.LoadFromFile(pipe);
-                      return false;
-                  } catch (const RtfLoadError& e) {
-                      return std::string(e.what()) == "Cannot open file \"" + pipe + "\". a named pipe stands at this path";
-                  }
-              }, 5000),
+    EXPECT_EQ(test::RunBounded(
+                  [&] {
+                      return LoadFailure(doc, pipe) ==
+                             "Cannot open file \"" + pipe + "\". a named pipe stands at this path";
+                  },
+                  5000),
               test::BoundedOutcome::Passed);
     EXPECT_EQ(doc.Lines(), Lines{"kept"});
 
@@ -125,13 +131,8 @@ TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
     test::WriteBytes(locked, "{\\rtf1 secret}");
     ASSERT_EQ(::chmod(locked.c_str(), 0), 0);
     EXPECT_TRUE(test::RunUnprivileged([&] {
-        try {
-            RichTextDocument d;
-            d.LoadFromFile(locked);
-            return false;
-        } catch (const RtfLoadError& e) {
-            return std::string(e.what()) == "Cannot open file \"" + locked + "\". Permission denied";
-        }
+        RichTextDocument d;
+        return LoadFailure(d, locked) == "Cannot open file \"" + locked + "\". Permission denied";
     }));
 }
 
@@ -158,7 +159,7 @@ TEST(RichTextDocument, TextInAndOut) {
 
 TEST(RichTextDocument, FillingInTheReport) {
     RichTextDocument doc;
-    doc.LoadFromFile(CorpusFile("russian-report.rtf"));
+    ASSERT_TRUE(doc.LoadFromFile(CorpusFile("russian-report.rtf")));
     const std::pair<const char*, const char*> values[] = {
         {"$<name>", "КЭЛ $<dose>"}, {"$<number>", "3.45"}, {"$<time>", "12:34:56"},
         {"$<date>", "01.02.2026"}, {"$<dose>", "12,3"}};
@@ -172,23 +173,23 @@ TEST(RtfReader, NestingAndNumbersWithoutLimit) {
     auto nested = [](std::size_t depth) {
         return "{\\rtf1 a" + std::string(depth, '{') + "x" + std::string(depth, '}') + "b}";
     };
-    EXPECT_EQ(RtfToLines(nested(200)), Lines{"axb"});
-    EXPECT_EQ(RtfToLines(nested(100000)), Lines{"ab"});
+    EXPECT_EQ(ToLines(nested(200)), Lines{"axb"});
+    EXPECT_EQ(ToLines(nested(100000)), Lines{"ab"});
     // Unclosed nesting simply ends with the input.
-    EXPECT_EQ(RtfToLines("{\\rtf1 a" + std::string(1000000, '{') + "x"), Lines{"a"});
+    EXPECT_EQ(ToLines("{\\rtf1 a" + std::string(1000000, '{') + "x"), Lines{"a"});
     // Binary data longer than the file, fallback counts beyond all text, huge parameters.
-    EXPECT_EQ(RtfToLines("{\\rtf1 a\\bin99999999999999999999 bcd}"), Lines{"a"});
-    EXPECT_EQ(RtfToLines("{\\rtf1 a\\bin-5 bcd}"), Lines{"abcd"});
-    EXPECT_EQ(RtfToLines("{\\rtf1 {\\uc99999999999\\u1040 aaaa}b}"), Lines{"Аb"});
-    EXPECT_EQ(RtfToLines("{\\rtf1 \\u99999999999 x\\u-99999999999 y}"), Lines{"\uFFFD\uFFFD"});
+    EXPECT_EQ(ToLines("{\\rtf1 a\\bin99999999999999999999 bcd}"), Lines{"a"});
+    EXPECT_EQ(ToLines("{\\rtf1 a\\bin-5 bcd}"), Lines{"abcd"});
+    EXPECT_EQ(ToLines("{\\rtf1 {\\uc99999999999\\u1040 aaaa}b}"), Lines{"Аb"});
+    EXPECT_EQ(ToLines("{\\rtf1 \\u99999999999 x\\u-99999999999 y}"), Lines{"\uFFFD\uFFFD"});
     // Lone surrogates do not make invalid UTF-8.
-    EXPECT_EQ(RtfToLines("{\\rtf1 \\u-10179?z\\u-8704?}"), Lines{"\uFFFDz\uFFFD"});
+    EXPECT_EQ(ToLines("{\\rtf1 \\u-10179?z\\u-8704?}"), Lines{"\uFFFDz\uFFFD"});
     // Control characters written as escapes are no text and never split a line.
-    EXPECT_EQ(RtfToLines("{\\rtf1 a\\u10 ?b\\u0 ?c\\'0d\\'0ad\\u13 ?}"), Lines{"abcd"});
+    EXPECT_EQ(ToLines("{\\rtf1 a\\u10 ?b\\u0 ?c\\'0d\\'0ad\\u13 ?}"), Lines{"abcd"});
     // A backslash or an escape cut off at the end.
-    EXPECT_EQ(RtfToLines("{\\rtf1 a\\"), Lines{"a"});
-    EXPECT_EQ(RtfToLines("{\\rtf1 a\\'"), Lines{"a"});
-    EXPECT_EQ(RtfToLines("{\\rtf1 a\\'g1b}"), Lines{"ag1b"});
+    EXPECT_EQ(ToLines("{\\rtf1 a\\"), Lines{"a"});
+    EXPECT_EQ(ToLines("{\\rtf1 a\\'"), Lines{"a"});
+    EXPECT_EQ(ToLines("{\\rtf1 a\\'g1b}"), Lines{"ag1b"});
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST_F(ConfigurationTest, SaveIntoAnEmptyFolderWritesTheFifteenKeysInOrder) {
     options.dataFile = "C:\\Данные\\Data.qel";
     options.deviceNames[0] = "Кабинет 1";
 
-    SaveSettings(ini, options);
+    ASSERT_TRUE(SaveSettings(ini, options));
     const std::string expected =
         "[QEL1_Agent]\r\n"
         "Con1check=1\r\n"
@@ -71,7 +71,7 @@ TEST_F(ConfigurationTest, SaveIntoAnEmptyFolderWritesTheFifteenKeysInOrder) {
     EXPECT_EQ(ReadBytes(path), expected);
 
     // A second save replaces every key in place.
-    SaveSettings(ini, options);
+    ASSERT_TRUE(SaveSettings(ini, options));
     EXPECT_EQ(ReadBytes(path), expected);
 }
 
@@ -99,7 +99,7 @@ TEST_F(ConfigurationTest, PortNumbersOutsideTheListSelectNothingAndSaveAsZero) {
     const ProgramOptions o = LoadFrom("[QEL1_Agent]\r\nCon1numCOM=9\r\nCon2numCOM=0\r\n");
     EXPECT_EQ(o.Connection(1).portIndex, -1);
     EXPECT_EQ(o.Connection(2).portIndex, -1);
-    SaveSettings(ini, o);
+    ASSERT_TRUE(SaveSettings(ini, o));
     const std::string saved = ReadBytes(path);
     EXPECT_NE(saved.find("Con1numCOM=0\r\n"), std::string::npos);
     EXPECT_NE(saved.find("Con2numCOM=0\r\n"), std::string::npos);
@@ -124,7 +124,7 @@ TEST_F(ConfigurationTest, SpeedAndTypeAreIndicesNotValues) {
     EXPECT_EQ(o.Connection(2).speedIndex, 0);
     EXPECT_EQ(o.Connection(1).typeIndex, 1);
     EXPECT_EQ(o.Connection(2).typeIndex, -1);
-    SaveSettings(ini, o);
+    ASSERT_TRUE(SaveSettings(ini, o));
     const std::string saved = ReadBytes(path);
     EXPECT_NE(saved.find("Con1Speed=-1\r\n"), std::string::npos);
     EXPECT_NE(saved.find("Con2QELType=-1\r\n"), std::string::npos);
@@ -151,7 +151,7 @@ TEST_F(ConfigurationTest, StringsEmptyValueAndCyrillicNames) {
 
 TEST_F(ConfigurationTest, NameTypedIntoConnectionTwoSurvivesARestart) {
     options.deviceNames[1] = "Рентген 2";
-    SaveSettings(ini, options);
+    ASSERT_TRUE(SaveSettings(ini, options));
     const ProgramOptions o = LoadSettings(ini);
     EXPECT_EQ(o.deviceNames[1], "Рентген 2");
     EXPECT_EQ(o.deviceNames[0], "");
@@ -163,7 +163,7 @@ TEST_F(ConfigurationTest, OneReadingPerLoadAndOneWritePerSave) {
     const ProgramOptions o = LoadSettings(ini);
     EXPECT_EQ(events.Take(), std::make_pair(1, 0));
     EXPECT_TRUE(o.Connection(1).inUse);
-    SaveSettings(ini, o);
+    ASSERT_TRUE(SaveSettings(ini, o));
     EXPECT_EQ(events.Take(), std::make_pair(1, 1));  // read once, replaced once
     EXPECT_EQ(test::IniSection(path, "QEL1_Agent").size(), 15u);
 }
@@ -174,7 +174,9 @@ TEST_F(ConfigurationTest, ARefusedSaveLeavesTheFileAsItWas) {
     WriteBytes(dir / "conf/QEL1_Agent.ini", "[QEL1_Agent]\r\nCon1check=0\r\n");
     // The folder goes away after the options were taken, before the one write of the file.
     fs::rename(dir / "conf", dir / "moved");
-    EXPECT_THROW(SaveSettings(file, options), IniWriteError);
+    std::string reason;
+    EXPECT_FALSE(SaveSettings(file, options, &reason));
+    EXPECT_EQ(reason, "нет такой папки");
     EXPECT_EQ(ReadBytes(dir / "moved/QEL1_Agent.ini"), "[QEL1_Agent]\r\nCon1check=0\r\n");
     EXPECT_FALSE(fs::exists(dir / "conf"));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The plain text of an RTF document as its paragraphs (UTF-8, no line ends): the plain
-// lines of ReadRtf, for tests of the reader that look at the text alone.
+// lines of ReadRtf, which fails as ReadRtf does, for tests of the reader that look at the
+// text alone.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,11 @@
 
 namespace qel {
 
-inline std::vector<std::string> RtfToLines(std::string_view rtf) { return PlainLines(ReadRtf(rtf)); }
+inline bool RtfToLines(std::string_view rtf, std::vector<std::string>& lines, std::string* reason = nullptr) {
+    FormattedDocument document;
+    if (!ReadRtf(rtf, document, reason)) return false;
+    lines = PlainLines(document);
+    return true;
+}
 
 }  // namespace qel
