@@ -164,8 +164,8 @@ bool PrintDocument(const QTextDocument& document, QPrinter& printer, const QStri
     return true;
 }
 
-bool PrintReport(QTextDocument& surface, QPrinter& printer, const std::string& templatePath,
-                 const ReportValues& values, std::string* reason) {
+bool PrintReport(QTextDocument& surface, QPrinter& printer, const std::string& templatePath, const ReportValues& values,
+                 std::string* reason) {
     RichTextDocument document;
     if (!document.LoadFromFile(templatePath, reason)) return false;
     FillReport(document, values);

@@ -227,10 +227,8 @@ bool TComSetup::SaveSettings(bool windowStays, std::string* reason) {
     const std::vector<UnkeptValue> unkept = KeepValuesTheFileCannotHold(SettingsFile->Path(), options, storedOptions_);
     for (const UnkeptValue& value : unkept) {
         const std::string text = ValueNotKeptText(SettingsFile->Path(), value);
-        if (windowStays)
-            diagnostics_.Report(text);
-        else
-            diagnostics_.Note(text);
+        if (windowStays) diagnostics_.Report(text);
+        else diagnostics_.Note(text);
     }
     if (windowStays && !unkept.empty()) {
         ui_->Edit1->setText(QString::fromStdString(options.dataFile));

@@ -18,7 +18,6 @@
 #include "TestFiles.h"
 #include "Waits.h"
 
-
 namespace qel::test {
 
 // CPU time (user and system) a process has used, in ms, from /proc/PID/stat; -1 if unknown.
@@ -53,7 +52,8 @@ public:
                const std::map<std::string, std::string>& overrides, std::vector<std::string> arguments = {}) {
         logPath_ = logPath;
         arguments.insert(arguments.begin(), program);
-        pid_ = SpawnChild({.args = arguments, .environment = EnvironmentWith(overrides), .folder = folder, .outPath = logPath});
+        pid_ = SpawnChild(
+            {.args = arguments, .environment = EnvironmentWith(overrides), .folder = folder, .outPath = logPath});
         return pid_ > 0;
     }
 

@@ -18,7 +18,6 @@
 #include "TestFiles.h"
 #include "Waits.h"
 
-
 namespace qel::test {
 
 // The program's full path when PATH has it, else "".

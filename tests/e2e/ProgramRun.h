@@ -14,7 +14,6 @@
 #include "TestFiles.h"
 #include "Waits.h"
 
-
 namespace qel::test {
 
 struct ProgramResult {
@@ -36,7 +35,8 @@ inline ProgramResult RunProgram(const std::string& program, const std::vector<st
     for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
     const std::string outPath = scratch + "/run.out", errPath = scratch + "/run.err";
     ProgramResult result;
-    const pid_t pid = SpawnChild({.args = args, .environment = env, .folder = folder, .outPath = outPath, .errPath = errPath});
+    const pid_t pid =
+        SpawnChild({.args = args, .environment = env, .folder = folder, .outPath = outPath, .errPath = errPath});
     if (pid < 0) return result;
     const ChildEnd end = AwaitChild(pid, timeoutMs);
     const int status = end.status;

@@ -210,7 +210,11 @@ protected:
         args.insert(args.end(), arguments.begin(), arguments.end());
         std::vector<std::string> env{"HOME=" + home, "XDG_RUNTIME_DIR=" + runtime, "XDG_CONFIG_DIRS=" + it,
                                      "QT_QPA_PLATFORM=offscreen", "LC_ALL=C", "PATH=/usr/bin:/bin"};
-        pid = SpawnChild({.args = args, .environment = env, .folder = home, .outPath = root / "agent.log", .user = std::pair{uid, gid}});
+        pid = SpawnChild({.args = args,
+                          .environment = env,
+                          .folder = home,
+                          .outPath = root / "agent.log",
+                          .user = std::pair{uid, gid}});
         ASSERT_GT(pid, 0);
     }
     int Wait(int timeoutMs) {

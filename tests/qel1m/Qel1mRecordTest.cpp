@@ -6,10 +6,10 @@
 #include <string_view>
 
 #include "Qel1mRecord.h"
-#include "RecordNumberCounter.h"
-#include "RussianFixedTime.h"
 #include "RecordLine.h"
+#include "RecordNumberCounter.h"
 #include "Regional.h"
+#include "RussianFixedTime.h"
 
 namespace qel {
 namespace {

@@ -52,12 +52,12 @@ inline ChildEnd AwaitChild(pid_t pid, int timeoutMs) {
 
 // What a child is started with. Its standard input is /dev/null.
 struct ChildLaunch {
-    std::vector<std::string> args{};         // args[0] is the program's path
-    std::vector<std::string> environment{};  // NAME=value: all the child sees
-    std::string folder{};                    // where it runs; empty: here
-    std::string outPath{};                   // its standard output, made anew
-    std::string errPath{};                   // its standard error; empty: with the output
-    std::string descriptor3{};               // a file it writes as descriptor 3, or none
+    std::vector<std::string> args{};                // args[0] is the program's path
+    std::vector<std::string> environment{};         // NAME=value: all the child sees
+    std::string folder{};                           // where it runs; empty: here
+    std::string outPath{};                          // its standard output, made anew
+    std::string errPath{};                          // its standard error; empty: with the output
+    std::string descriptor3{};                      // a file it writes as descriptor 3, or none
     std::optional<std::pair<uid_t, gid_t>> user{};  // as root: the user it runs as
 };
 
@@ -98,10 +98,11 @@ inline pid_t SpawnChild(ChildLaunch launch) {
         ::dup2(devNull, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        if (extra == 3)
+        if (extra == 3) {
             ::fcntl(3, F_SETFD, 0);  // already in place: only kept open across exec
-        else if (extra >= 0)
+        } else if (extra >= 0) {
             ::dup2(extra, 3);
+        }
         ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }

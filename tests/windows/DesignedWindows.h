@@ -77,7 +77,8 @@ inline const std::vector<Designed>& SettingsWindowDesign() {
         {"ListBox1", "toolTip", T("Список внутренних диагностических сообщений программы.")},
         {"BitBtn1", "toolTip",
          T("Проверьте правильность введённой информации, и если всё Ок, нажмите эту клавишу. Иначе - \"Отменить\"")},
-        {"BitBtn2", "toolTip", T("Нажмите эту клавишу, если Вам необходимо покинуть это окно не принимая текущие данные")},
+        {"BitBtn2", "toolTip",
+         T("Нажмите эту клавишу, если Вам необходимо покинуть это окно не принимая текущие данные")},
         {"N1", "title", T("&Файл")},
         {"N4", "title", T("&Справка")},
         {"N2", "text", T("&Выбор файла")},
@@ -100,6 +101,8 @@ inline const std::vector<Designed>& SettingsWindowDesign() {
 // The QEL-1M control window `TQEL1M_Control`.
 inline const std::vector<Designed>& ControlWindowDesign() {
     using designed::T;
+    // One line a property.
+    // clang-format off
     static const std::vector<Designed> table{
         {"", "windowTitle", T("Управление КЭЛ-1М")},
         {"", "size", QSize(245, 123)},
@@ -119,6 +122,7 @@ inline const std::vector<Designed>& ControlWindowDesign() {
         {"BtnPrint", "text", T("&Приём и Печать")},
         {"StatusBar", "geometry", QRect(0, 104, 245, 19)},
     };
+    // clang-format on
     return table;
 }
 

@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "PortsOf.h"
-#include "ProgramState.h"
 #include "DiagnosticsList.h"
 #include "GuiTestSupport.h"
+#include "PortsOf.h"
 #include "ProgramFolders.h"
+#include "ProgramState.h"
 #include "Qel1Samples.h"
 #include "QtTickSource.h"
 #include "Regional.h"

@@ -19,10 +19,10 @@
 #include <filesystem>
 
 #include "Cp1251.h"
+#include "DesignedWindows.h"
 #include "FixedLayoutFont.h"
 #include "Qel1Samples.h"
 #include "ScopedEnvironment.h"
-#include "DesignedWindows.h"
 #include "SettingsWindowRig.h"
 
 namespace qel::test {
@@ -126,7 +126,8 @@ TEST_F(SettingsWindow, EveryTextIsThePrograms) {
     EXPECT_EQ(Control<QComboBox>("ComboBox1").toolTip(), portHint + Q("\nCOM1 → /dev/ttyS0"));
     EXPECT_EQ(Control<QComboBox>("ComboBox2").toolTip(), portHint + Q("\nCOM2 → /dev/ttyS1"));
     EXPECT_TRUE(Control<QAction>("actAbout").text().startsWith(Q("КЭЛ1-Агент")));
-    EXPECT_EQ(QKeySequence::mnemonic(Control<QAction>("actAbout").text()), QKeySequence(Qt::ALT | QChar(u'С').unicode()));
+    EXPECT_EQ(QKeySequence::mnemonic(Control<QAction>("actAbout").text()),
+              QKeySequence(Qt::ALT | QChar(u'С').unicode()));
 
     // The menus' entries, top to bottom ("-" a separator).
     const auto entries = [](const QMenu& menu) {
