@@ -143,6 +143,10 @@ std::vector<std::string> PlainLines(const FormattedDocument& document);
 // line end. The reader calls this once it has read a file.
 void SettleLastLine(FormattedDocument& document);
 
+// Lines of plain text: split at CR LF, CR or LF; a line break at the very end starts no
+// further line.
+std::vector<std::string> SplitLines(std::string_view text);
+
 // A document holding the lines as plain paragraphs in the default format.
 FormattedDocument PlainDocument(const std::vector<std::string>& lines);
 

@@ -14,26 +14,6 @@ namespace qel {
 
 namespace {
 
-// Lines of plain text: split at CR LF, CR or LF; a line break at the very end starts no
-// further line.
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n') {
-            ++i;
-            continue;
-        }
-        lines.emplace_back(text.substr(start, i - start));
-        i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-        start = i;
-    }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
-    return lines;
-}
-
 // Rich text, or plain text in code page 1251, within the report's limits.
 bool ReadTemplate(std::string_view content, FormattedDocument& document, std::string* reason) {
     if (content.substr(0, 5) == "{\\rtf") return ReadRtf(content, document, reason, true);
@@ -72,17 +52,6 @@ bool RichTextDocument::LoadFromRtf(std::string_view rtf, std::string* reason) {
     if (rtf.size() > ReportBudget::kFileBytes) return Fail(reason, kTemplateBeyondBudget + FileBytesLimitText());
     return ReadTemplate(rtf, document_, reason);
 }
-
-std::string RichTextDocument::GetText() const {
-    std::string text;
-    for (const std::string& line : Lines()) {
-        text += line;
-        text += "\r\n";
-    }
-    return text;
-}
-
-void RichTextDocument::SetText(std::string_view text) { document_ = PlainDocument(SplitLines(text)); }
 
 void RichTextDocument::Replace(std::string_view pattern, std::string_view replacement) {
     ReplaceInDocument(document_, pattern, replacement);

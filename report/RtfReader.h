@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "FormattedText.h"
@@ -22,6 +23,9 @@ namespace qel {
 // out and put back as plain text, or its text replaced in place keeping the formatting.
 class RichTextDocument {
 public:
+    RichTextDocument() = default;
+    explicit RichTextDocument(FormattedDocument document) : document_(std::move(document)) {}
+
     // Replaces the content with the text of the file, within the limits of ReportBudget.
     // A file without the rich-text header is plain text in code page 1251 (an empty file
     // an empty document), as a rich-text view loads it. False, with the reason in `reason`
@@ -33,18 +37,11 @@ public:
     // reason of a content beyond a limit names no file.
     [[nodiscard]] bool LoadFromRtf(std::string_view rtf, std::string* reason = nullptr);
 
-    // Each line followed by CR LF.
-    std::string GetText() const;
-    // Replaces the document by the text, split at CR LF, CR or LF. A line break at the
-    // very end does not start another line.
-    void SetText(std::string_view text);
-
     // Replaces every occurrence of the pattern (exact match) by the replacement, keeping
     // the formatting of the text around and giving the replacement the format of the text
     // it stands in (see ReplaceInDocument).
     void Replace(std::string_view pattern, std::string_view replacement);
 
-    std::vector<std::string> Lines() const { return PlainLines(document_); }
     const FormattedDocument& Formatted() const { return document_; }
 
 private:

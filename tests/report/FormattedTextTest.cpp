@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "DocumentText.h"
 #include "FormattedText.h"
 #include "ReportText.h"
 #include "RtfReader.h"
@@ -179,8 +180,8 @@ TEST(FormattedReader, ImpossibleValuesAreKeptInBounds) {
 std::vector<std::string> PlainRoundTrip(const std::string& rtf, const std::vector<std::pair<std::string, std::string>>& steps) {
     RichTextDocument doc;
     EXPECT_TRUE(doc.LoadFromRtf(rtf));
-    for (const auto& [pattern, value] : steps) doc.SetText(ReplaceText(doc.GetText(), pattern, value, ReplaceAll));
-    return doc.Lines();
+    for (const auto& [pattern, value] : steps) ReplaceAsTextView(doc, pattern, value);
+    return DocumentLines(doc);
 }
 
 std::vector<std::string> Formatted(const std::string& rtf, const std::vector<std::pair<std::string, std::string>>& steps,
@@ -189,7 +190,7 @@ std::vector<std::string> Formatted(const std::string& rtf, const std::vector<std
     EXPECT_TRUE(doc.LoadFromRtf(rtf));
     for (const auto& [pattern, value] : steps) doc.Replace(pattern, value);
     if (out) *out = doc;
-    return doc.Lines();
+    return DocumentLines(doc);
 }
 
 TEST(FormattedReplace, SameTextAsThePlainRoundTrip) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "DocumentText.h"
 #include "ExecutableFolder.h"
 #include "ReportFill.h"
 #include "RtfReader.h"
@@ -16,7 +17,7 @@ std::string Filled(const std::string& rtf, const ReportValues& values) {
     RichTextDocument document;
     EXPECT_TRUE(document.LoadFromRtf(rtf));
     FillReport(document, values);
-    return document.GetText();
+    return DocumentText(document);
 }
 
 class ReportFillTest : public ::testing::Test {
@@ -73,7 +74,7 @@ TEST(ReportTemplate, PathIsBesideTheExecutable) {
 TEST(ReportTemplate, ShippedTemplateIsRussianAndHoldsEachPlaceholderOnce) {
     RichTextDocument document;
     ASSERT_TRUE(document.LoadFromFile(ReportTemplatePath(CurrentProgramFolders())));
-    const std::string text = document.GetText();
+    const std::string text = DocumentText(document);
     EXPECT_NE(text.find("Протокол рентгенологического исследования"), std::string::npos) << text;
     for (const char* placeholder :
          {kNamePlaceholder, kNumberPlaceholder, kTimePlaceholder, kDatePlaceholder, kDosePlaceholder}) {
@@ -83,7 +84,7 @@ TEST(ReportTemplate, ShippedTemplateIsRussianAndHoldsEachPlaceholderOnce) {
     }
     test::RussianFixedTime russian;
     FillReport(document, {"Рентген-кабинет 2", "3.45", "12,5"});
-    const std::string filled = document.GetText();
+    const std::string filled = DocumentText(document);
     EXPECT_EQ(filled.find("$<"), std::string::npos) << filled;
     EXPECT_NE(filled.find("Доза:\t12,5"), std::string::npos) << filled;
     EXPECT_NE(filled.find("Дата измерения:\t03.03.2026"), std::string::npos) << filled;

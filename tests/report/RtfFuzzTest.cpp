@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "DocumentText.h"
 #include "ReportBudget.h"
 #include "ReportText.h"
 #include "RtfLines.h"
@@ -40,16 +41,16 @@ bool WellFormed(const std::vector<std::string>& lines) {
     }
     if (!WellFormed(lines)) return ::testing::AssertionFailure() << "malformed line";
     RichTextDocument doc;
-    doc.SetText("");
+    SetDocumentText(doc, "");
     std::string reason;
     if (!doc.LoadFromRtf(input, &reason)) {
         // A mutated picture header may claim a huge picture: refused, naming the limit.
         if (reason.rfind(kTemplateBeyondBudget, 0) != 0) return ::testing::AssertionFailure() << reason;
         return ::testing::AssertionSuccess();
     }
-    const std::string text = doc.GetText();
-    doc.SetText(text);
-    if (doc.Lines() != lines) return ::testing::AssertionFailure() << "text round trip changed the lines";
+    const std::string text = DocumentText(doc);
+    SetDocumentText(doc, text);
+    if (DocumentLines(doc) != lines) return ::testing::AssertionFailure() << "text round trip changed the lines";
 
     // Values with line ends and placeholders of their own, as in the report's five steps.
     static const std::pair<const char*, const char*> kSteps[] = {
@@ -58,9 +59,10 @@ bool WellFormed(const std::vector<std::string>& lines) {
     if (!formatted.LoadFromRtf(input)) return ::testing::AssertionFailure() << "a second load refused";
     for (const auto& [placeholder, value] : kSteps) {
         formatted.Replace(placeholder, value);
-        doc.SetText(ReplaceText(doc.GetText(), placeholder, value, ReplaceAll));
+        ReplaceAsTextView(doc, placeholder, value);
     }
-    if (formatted.Lines() != doc.Lines()) return ::testing::AssertionFailure() << "formatted fill-in differs";
+    if (DocumentLines(formatted) != DocumentLines(doc))
+        return ::testing::AssertionFailure() << "formatted fill-in differs";
     return ::testing::AssertionSuccess();
 }
 

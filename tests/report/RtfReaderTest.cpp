@@ -1,3 +1,4 @@
+#include "DocumentText.h"
 #include "RtfReader.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@ std::string CorpusFile(const std::string& name) { return std::string(QEL_RTF_COR
 Lines LoadCorpus(const std::string& name) {
     RichTextDocument doc;
     EXPECT_TRUE(doc.LoadFromFile(CorpusFile(name))) << name;
-    return doc.Lines();
+    return DocumentLines(doc);
 }
 
 // The lines of rich text that must read.
@@ -82,16 +83,16 @@ TEST(RtfReader, Corpus) {
 TEST(RtfReader, TemplatesThatAreNotRichTextArePlainText) {
     RichTextDocument doc;
     ASSERT_TRUE(doc.LoadFromFile(CorpusFile("not-rtf.rtf")));
-    EXPECT_EQ(doc.Lines(), Lines{"Plain text, not rich text."});
+    EXPECT_EQ(DocumentLines(doc), Lines{"Plain text, not rich text."});
     test::TempFolder folder;
     const std::string plain = folder / "report.rtf";
     test::WriteBytes(plain, "\xC4\xEE\xE7\xE0: $<dose>\r\n{\\b not bold}\n\r\nend");
     ASSERT_TRUE(doc.LoadFromFile(plain));
-    EXPECT_EQ(doc.Lines(), (Lines{"Доза: $<dose>", "{\\b not bold}", "", "end"}));
+    EXPECT_EQ(DocumentLines(doc), (Lines{"Доза: $<dose>", "{\\b not bold}", "", "end"}));
     test::WriteBytes(plain, "");
-    doc.SetText("kept");
+    SetDocumentText(doc, "kept");
     ASSERT_TRUE(doc.LoadFromFile(plain));
-    EXPECT_EQ(doc.Lines(), Lines{});
+    EXPECT_EQ(DocumentLines(doc), Lines{});
 }
 
 TEST(RtfReader, OnlyRichTextIsReadAsRichText) {
@@ -110,7 +111,7 @@ TEST(RtfReader, OnlyRichTextIsReadAsRichText) {
 TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
     test::TempFolder folder;
     RichTextDocument doc;
-    doc.SetText("kept");
+    SetDocumentText(doc, "kept");
     const std::string missing = folder / "report.rtf";
     EXPECT_EQ(LoadFailure(doc, missing), "Cannot open file \"" + missing + "\". No such file or directory");
     EXPECT_EQ(LoadFailure(doc, folder.Path()), "Cannot open file \"" + folder.Path() + "\". Is a directory");
@@ -124,7 +125,7 @@ TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
                   },
                   5000),
               test::BoundedOutcome::Passed);
-    EXPECT_EQ(doc.Lines(), Lines{"kept"});
+    EXPECT_EQ(DocumentLines(doc), Lines{"kept"});
 
     // A file the user may not read.
     const std::string locked = folder / "locked.rtf";
@@ -138,23 +139,23 @@ TEST(RtfReader, FilesThatCannotBeOpenedOrRead) {
 
 TEST(RichTextDocument, TextInAndOut) {
     RichTextDocument doc;
-    EXPECT_EQ(doc.GetText(), "");
-    doc.SetText("a\r\nb\rc\nd");
-    EXPECT_EQ(doc.Lines(), (Lines{"a", "b", "c", "d"}));
-    EXPECT_EQ(doc.GetText(), "a\r\nb\r\nc\r\nd\r\n");
-    doc.SetText("a\r\n");
-    EXPECT_EQ(doc.Lines(), Lines{"a"});
-    doc.SetText("\r\n");
-    EXPECT_EQ(doc.Lines(), Lines{""});
-    doc.SetText("\n\r");  // LF, then CR: two empty lines
-    EXPECT_EQ(doc.Lines(), (Lines{"", ""}));
-    doc.SetText("a\r\n\r\nb\r\n\r\n");
-    EXPECT_EQ(doc.Lines(), (Lines{"a", "", "b", ""}));
-    EXPECT_EQ(doc.GetText(), "a\r\n\r\nb\r\n\r\n");
-    doc.SetText("");
-    EXPECT_EQ(doc.Lines(), Lines{});
-    doc.SetText(std::string("x\0y", 3));
-    EXPECT_EQ(doc.Lines(), Lines{std::string("x\0y", 3)});
+    EXPECT_EQ(DocumentText(doc), "");
+    SetDocumentText(doc, "a\r\nb\rc\nd");
+    EXPECT_EQ(DocumentLines(doc), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(DocumentText(doc), "a\r\nb\r\nc\r\nd\r\n");
+    SetDocumentText(doc, "a\r\n");
+    EXPECT_EQ(DocumentLines(doc), Lines{"a"});
+    SetDocumentText(doc, "\r\n");
+    EXPECT_EQ(DocumentLines(doc), Lines{""});
+    SetDocumentText(doc, "\n\r");  // LF, then CR: two empty lines
+    EXPECT_EQ(DocumentLines(doc), (Lines{"", ""}));
+    SetDocumentText(doc, "a\r\n\r\nb\r\n\r\n");
+    EXPECT_EQ(DocumentLines(doc), (Lines{"a", "", "b", ""}));
+    EXPECT_EQ(DocumentText(doc), "a\r\n\r\nb\r\n\r\n");
+    SetDocumentText(doc, "");
+    EXPECT_EQ(DocumentLines(doc), Lines{});
+    SetDocumentText(doc, std::string("x\0y", 3));
+    EXPECT_EQ(DocumentLines(doc), Lines{std::string("x\0y", 3)});
 }
 
 TEST(RichTextDocument, FillingInTheReport) {
@@ -163,8 +164,8 @@ TEST(RichTextDocument, FillingInTheReport) {
     const std::pair<const char*, const char*> values[] = {
         {"$<name>", "КЭЛ $<dose>"}, {"$<number>", "3.45"}, {"$<time>", "12:34:56"},
         {"$<date>", "01.02.2026"}, {"$<dose>", "12,3"}};
-    for (const auto& [placeholder, value] : values) doc.SetText(ReplaceText(doc.GetText(), placeholder, value, ReplaceAll));
-    EXPECT_EQ(doc.GetText(),
+    for (const auto& [placeholder, value] : values) ReplaceAsTextView(doc, placeholder, value);
+    EXPECT_EQ(DocumentText(doc),
               "Исследование\r\nУстройство: КЭЛ 12,3 № 3.45\r\nВремя: 12:34:56\tДата: 01.02.2026\r\nДоза: 12,3 mGy\r\n");
 }
 
