@@ -41,10 +41,8 @@ bool ReadWholeFile(const std::string& path, std::string& content, std::string* r
 bool RichTextDocument::LoadFromFile(const std::string& path, std::string* reason) {
     std::string content;
     if (!ReadWholeFile(path, content, reason)) return false;
-    if (content.size() > ReportBudget::kFileBytes)
-        return Fail(reason, path + ": " + kTemplateBeyondBudget + FileBytesLimitText());
     std::string why;
-    if (!ReadTemplate(content, document_, &why)) return Fail(reason, path + ": " + why);
+    if (!LoadFromRtf(content, &why)) return Fail(reason, path + ": " + why);
     return true;
 }
 
