@@ -9,6 +9,7 @@
 #include <QStyle>
 
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <utility>
 #include <vector>
@@ -197,11 +198,16 @@ void TComSetup::FormDestroy() {
     keeperTicks_.Stop();
     if (SettingsFile) {
         // Nothing may stop the program from ending now: no box is shown; the list (and
-        // the terminal) say what could not be saved.
-        std::string failure;
-        if (!SaveSettings(false, &failure)) {
-            diagnostics_.Note(failure);
-            std::fprintf(stderr, "qel1-agent: %s\n", failure.c_str());
+        // the terminal) say what could not be saved. This runs in the destructor, so not
+        // even a failed allocation may leave it.
+        try {
+            std::string failure;
+            if (!SaveSettings(false, &failure)) {
+                diagnostics_.Note(failure);
+                std::fprintf(stderr, "qel1-agent: %s\n", failure.c_str());
+            }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "qel1-agent: settings not saved: %s\n", e.what());
         }
     }
     SettingsFile.reset();
