@@ -78,13 +78,7 @@ int main(int argc, char** argv) {
         seconds = std::max(5, std::atoi(argv[1]));
     }
     TempFolder root;
-    const std::string folder = root / "agent";
-    const std::string runtime = root / "run";
-    fs::create_directory(folder);
-    fs::create_directory(runtime);
-    ::chmod(runtime.c_str(), 0700);
-    const std::string program = folder + "/qel1-agent";
-    fs::copy_file(argc > 2 ? argv[2] : QEL_AGENT_PROGRAM, program);
+    const auto [folder, runtime, program] = MakeAgentFolders(root.Path(), argc > 2 ? argv[2] : QEL_AGENT_PROGRAM);
     std::string error;
     auto device1 = Simulator::CreatePty(root / "ttyQEL1", error);
     auto device2 = Simulator::CreatePty(root / "ttyQEL2", error);

@@ -49,13 +49,7 @@ double Median(std::vector<double> v) {
 // One run of the program with the device on `connection`; returns false when it failed.
 bool Measure(int connection, int tries) {
     TempFolder root;
-    const std::string folder = root / "agent";
-    const std::string runtime = root / "run";
-    fs::create_directory(folder);
-    fs::create_directory(runtime);
-    ::chmod(runtime.c_str(), 0700);
-    const std::string program = folder + "/qel1-agent";
-    fs::copy_file(QEL_AGENT_PROGRAM, program);
+    const auto [folder, runtime, program] = MakeAgentFolders(root.Path(), QEL_AGENT_PROGRAM);
     const std::string link = root / "ttyUSB-by-id";
     const std::string other = root / "no-device";
     const std::string n = std::to_string(connection);

@@ -14,27 +14,15 @@
 #include <vector>
 
 #include "Configuration.h"
+#include "HugeSettingsFile.h"
 #include "IniFile.h"
 #include "TestFiles.h"
 
 namespace {
 
-// Blank lines up to `bytes`, then the section with its keys; written in pieces so that
-// making the file costs no memory.
+// Blank lines up to `bytes`, then the section with its keys.
 bool MakeFile(const std::string& path, std::size_t bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::string blanks;
-    for (int i = 0; i < 65536; ++i) blanks += "\r\n";
-    bool ok = ::write(fd, "[Ports]\r\n", 9) == 9;
-    for (std::size_t written = 0; ok && written < bytes; written += blanks.size())
-        ok = ::write(fd, blanks.data(), blanks.size()) == static_cast<ssize_t>(blanks.size());
-    const std::string section =
-        "[QEL1_Agent]\r\nCon1check=1\r\nCon2check=0\r\nCon1numCOM=1\r\nCon2numCOM=2\r\nCon1Speed=0\r\n"
-        "Con2Speed=1\r\nCon1QELType=0\r\nCon2QELType=1\r\nGetLastRecordIfError=0\r\nScreenMessages=0\r\n"
-        "Rewrite=0\r\nMultyFiles=0\r\nSaveFile=Data.qel\r\nName1=\r\nName2=\r\n";
-    ok = ok && ::write(fd, section.data(), section.size()) == static_cast<ssize_t>(section.size());
-    return ::close(fd) == 0 && ok;
+    return qel::bench::MakeHugeSettingsFile(path, "[Ports]\r\n", bytes, true, 1);
 }
 
 long PeakKilobytes() {

@@ -17,6 +17,7 @@
 
 #include "Application.h"
 #include "Configuration.h"
+#include "HugeSettingsFile.h"
 #include "IniFile.h"
 #include "ProgramFolders.h"
 #include "ProgramState.h"
@@ -46,20 +47,9 @@ std::string SettingsFile(std::size_t megabytes) {
     const std::string path = Folder() / "QEL1_Agent.ini";
     if (made[megabytes]) return path;
     made.clear();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     std::string head = "[Ports]\r\n";
     for (int n = 1; n <= 8; ++n) head += "COM" + std::to_string(n) + "=/dev/serial/by-id/usb-FTDI_" + std::to_string(n) + "\r\n";
-    bool ok = fd >= 0 && ::write(fd, head.data(), head.size()) == static_cast<ssize_t>(head.size());
-    std::string blanks;
-    for (int i = 0; i < 65536; ++i) blanks += "\r\n";
-    for (std::size_t written = 0; ok && written < (megabytes << 20); written += blanks.size())
-        ok = ::write(fd, blanks.data(), blanks.size()) == static_cast<ssize_t>(blanks.size());
-    const std::string section =
-        "[QEL1_Agent]\r\nCon1check=0\r\nCon2check=0\r\nCon1numCOM=1\r\nCon2numCOM=2\r\nCon1Speed=0\r\n"
-        "Con2Speed=1\r\nCon1QELType=0\r\nCon2QELType=0\r\nGetLastRecordIfError=0\r\nScreenMessages=0\r\n"
-        "Rewrite=0\r\nMultyFiles=0\r\nSaveFile=Data.qel\r\nName1=\r\nName2=\r\n";
-    ok = ok && ::write(fd, section.data(), section.size()) == static_cast<ssize_t>(section.size());
-    if (fd >= 0) ::close(fd);
+    const bool ok = qel::bench::MakeHugeSettingsFile(path, head, megabytes << 20, false, 0);
     made[megabytes] = ok;
     return path;
 }

@@ -40,8 +40,10 @@ bool IsRunOfGoodPackets(const uint8_t* data, uint32_t size) {
 }  // namespace
 
 void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8_t* DataPtr, uint32_t DataSize) {
-    if (DroppedOnQel1mLine(Sender)) return;
-    const bool requestLastRecord = options_.Current().lastRecordIfError;
+    // The options as they stand when the event begins: one snapshot for all it asks.
+    const ProgramOptions options = options_.Current();
+    if (DroppedOnQel1mLine(Sender, options)) return;
+    const bool requestLastRecord = options.lastRecordIfError;
     log_.BeepDefault();
 
     if (IsRunOfGoodPackets(DataPtr, DataSize)) {
@@ -75,9 +77,9 @@ void Qel1Reception::ComDriver1ReceiveData(TSerialPortDriver* Sender, const uint8
     ExamineWholePacket(Sender, requestLastRecord);
 }
 
-bool Qel1Reception::DroppedOnQel1mLine(TSerialPortDriver* sender) {
+bool Qel1Reception::DroppedOnQel1mLine(TSerialPortDriver* sender, const ProgramOptions& options) {
     const int connection = sender == &comDriver1_ ? 1 : sender == &comDriver2_ ? 2 : 0;
-    if (connection == 0 || options_.Current().Connection(connection).typeIndex != kQel1mTypeIndex) return false;
+    if (connection == 0 || options.Connection(connection).typeIndex != kQel1mTypeIndex) return false;
     // A reply's tail that came after its exchange ended, or noise: a QEL-1M never sends a
     // measurement of its own, and 15 such bytes with a matching sum would file a phantom
     // record. A line that stays noisy is one burst, noted once.

@@ -53,7 +53,7 @@ public:
 
 private:
     // True when the sender's connection is of type QEL-1M (the bytes were dropped).
-    bool DroppedOnQel1mLine(TSerialPortDriver* sender);
+    bool DroppedOnQel1mLine(TSerialPortDriver* sender, const ProgramOptions& options);
     void ExamineWholePacket(TSerialPortDriver* sender, bool requestLastRecord);
     void Refuse(TSerialPortDriver* sender, bool requestLastRecord, const char* message);
     void RequestLastRecord(TSerialPortDriver* sender);

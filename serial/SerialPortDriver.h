@@ -141,7 +141,7 @@ public:
     static constexpr uint32_t kReadBoundTimeouts = 5;
 
 private:
-    friend struct SerialPortDriverInspection;
+    friend struct DriverInnerState;
     // Packet mode's part of PollTick, with `waiting` bytes queued (SerialPortDriverPackets.cpp).
     void PollPackets(uint32_t waiting);
     // How long one Read of `count` bytes may last in all, in ms.

@@ -3,6 +3,7 @@
 // error kept in a file, and always ended and reaped when the test is over.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -34,6 +35,20 @@ inline long ProcessCpuMs(pid_t pid) {
         if (i == 15) stime = std::stol(field);
     }
     return (utime + stime) * 1000 / ::sysconf(_SC_CLK_TCK);
+}
+
+// A portable copy of the built program in a folder of its own, and a private runtime
+// folder for its single-instance lock, both under `root`.
+struct AgentFolders {
+    std::string folder, runtime, program;
+};
+inline AgentFolders MakeAgentFolders(const std::filesystem::path& root, const std::string& built) {
+    AgentFolders made{root / "agent", root / "run", (root / "agent" / "qel1-agent").string()};
+    std::filesystem::create_directory(made.folder);
+    std::filesystem::create_directory(made.runtime);
+    ::chmod(made.runtime.c_str(), 0700);
+    std::filesystem::copy_file(built, made.program);
+    return made;
 }
 
 class AgentProcess {

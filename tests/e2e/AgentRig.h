@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "AgentProcess.h"
 #include "Simulator.h"
@@ -31,13 +32,10 @@ protected:
     TempFolder root_;  // declared first: removed after the agent and the device
 
     void SetUp() override {
-        folder = root_ / "agent";
-        runtime = root_ / "run";
-        std::filesystem::create_directory(folder);
-        std::filesystem::create_directory(runtime);
-        ::chmod(runtime.c_str(), 0700);
-        program = folder + "/qel1-agent";
-        std::filesystem::copy_file(QEL_AGENT_PROGRAM, program);
+        AgentFolders made = MakeAgentFolders(root_.Path(), QEL_AGENT_PROGRAM);
+        folder = std::move(made.folder);
+        runtime = std::move(made.runtime);
+        program = std::move(made.program);
     }
     void TearDown() override {
         agent.reset();

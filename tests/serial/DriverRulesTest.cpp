@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "DriverInnerState_p.h"
 #include "FakePort.h"
 #include "SerialPortDriver.h"
-#include "SerialPortDriverInspection_p.h"
 
 namespace qel::test {
 namespace {
 
-using Inspect = SerialPortDriverInspection;
+using Inspect = DriverInnerState;
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
 

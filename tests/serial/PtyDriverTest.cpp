@@ -11,11 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "DriverInnerState_p.h"
 #include "FakePort.h"
 #include "PortsOf.h"
 #include "PtyDevice.h"
 #include "SerialPortDriver.h"
-#include "SerialPortDriverInspection_p.h"
 #include "TestFiles.h"
 #include "TimerLoop.h"
 #include "Waits.h"
@@ -23,7 +23,7 @@
 namespace qel::test {
 namespace {
 
-using Inspect = SerialPortDriverInspection;
+using Inspect = DriverInnerState;
 
 // CPU time (user and system) this process has used, in ms.
 long CpuMs() {

@@ -8,7 +8,7 @@
 
 namespace qel {
 
-struct SerialPortDriverInspection {
+struct DriverInnerState {
     static const std::vector<uint8_t>& ReceiveBuffer(const TSerialPortDriver& driver) { return driver.receiveBuffer_; }
     static uint32_t PacketBeginTick(const TSerialPortDriver& driver) { return driver.packetBeginTick_; }
     static int32_t PollHoldCount(const TSerialPortDriver& driver) { return driver.pollHoldCount_; }
